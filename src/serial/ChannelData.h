@@ -1,0 +1,30 @@
+// Channel data store and acquisition settings.
+// The reader thread is the only writer of the store; everyone else reads a
+// snapshot taken under ChannelDataMutex.
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+constexpr int MaxChannelCount = 3;
+constexpr int MaxPointsLimit = 10000;
+
+extern std::vector<float> SampleTimes;
+extern std::vector<std::vector<float>> ChannelHistories;
+extern std::mutex ChannelDataMutex;
+
+// Acquisition settings: written on the UI thread, read by the reader thread
+// without a lock (each is an atomic).
+int GetChannelCount();
+bool IsSerialPortOpen();
+bool IsAcquisitionPaused();
+int GetMaxPointsPerChannel();
+void SetChannelCount(int count);
+void SetSerialPortOpen(bool open);
+void SetAcquisitionPaused(bool paused);
+void SetMaxPointsPerChannel(int max_points);
+
+void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<float>>& channels);
+
+// The caller holds ChannelDataMutex.
+void AppendSample(const std::vector<float>& values, float time);

@@ -1,0 +1,8 @@
+// Unique, never empty channel labels built from ChannelDisplayNames.
+#pragma once
+
+#include <string>
+#include <vector>
+
+std::vector<std::string> MakeUniqueChannelLabels(const std::vector<std::string>& names);
+void GetChannelLabels(std::vector<std::string>& labels);
