@@ -1,0 +1,197 @@
+#include "ai/AIAnalysisEngine.h"
+
+#include <cctype>
+#include <chrono>
+#include <exception>
+#include <iostream>
+
+LlamaCppConfig MakeLlamaCppPreset(const std::string& modelPath)
+{
+    LlamaCppConfig preset;
+    auto has = [&](const char* key) { return modelPath.find(key) != std::string::npos; };
+    auto set = [&](uint32_t context, uint32_t batch, uint32_t threads, uint32_t maxTokens) {
+        preset.context_size = context;
+        preset.batch_size = batch;
+        preset.threads = threads;
+        preset.max_tokens = maxTokens;
+    };
+    if (has("phi2") || has("phi-2"))
+        set(2048, 128, 4, 512);
+    else if (has("llama3.2-3b"))
+        set(4096, 256, 8, 768);
+    else if (has("llama3.2-8b"))
+        set(4096, 256, 10, 768);
+    else if (has("qwen"))
+        set(4096, 256, 8, 256);
+    else if (has("gemma"))
+        set(2048, 128, 6, 128);
+    else
+        set(2048, 128, 4, 128);
+    preset.model_path = modelPath;
+    preset.temperature = 0.7f;
+    preset.top_p = 0.9f;
+    preset.repeat_penalty = 1.1f;
+    preset.use_mlock = false;
+    preset.use_mmap = true;
+    return preset;
+}
+
+std::string BuildAnalysisPrompt(const std::string& question, const std::string& dataContext)
+{
+    std::string prompt;
+    prompt += "You are an expert data analyst analyzing real-time data streams.\n\n";
+    prompt += "DATA CONTEXT:\n";
+    prompt += dataContext;
+    prompt += "\n\n";
+    prompt += "USER QUESTION: ";
+    prompt += question;
+    prompt += "\n\n";
+    prompt += "Provide a technical, specific answer based on the actual data readings. ";
+    prompt += "Focus on what the data shows and what it means for system performance. ";
+    prompt += "Be concise but informative, highlighting any concerns or patterns you observe. ";
+    prompt += "Do not use code formatting, markdown, or special formatting. Just provide a clear, direct answer.";
+    return prompt;
+}
+
+static std::string Lowered(const std::string& text)
+{
+    std::string lower = text;
+    for (char& c : lower)
+        c = (char)std::tolower((unsigned char)c);
+    return lower;
+}
+
+static std::string CodeOutputReply(const std::string& question, const std::string& dataContext)
+{
+    const std::string q = Lowered(question);
+    if (q.find("hello") != std::string::npos || q.find("hi") != std::string::npos)
+        return "Hello! I'm analyzing your data streams. " + dataContext +
+               " I can help you understand what your data is telling us about your system.";
+    if (q.find("how are you") != std::string::npos)
+        return "I'm working well! " + dataContext +
+               " I'm monitoring your data streams and ready to help with analysis and insights.";
+    return "Based on your data: " + dataContext +
+           " I can help you analyze patterns, detect anomalies, and provide insights about your system's performance.";
+}
+
+static std::string FallbackReply(const std::string& question, const std::string& dataContext)
+{
+    const std::string q = Lowered(question);
+    auto has = [&](const char* key) { return q.find(key) != std::string::npos; };
+    if (has("hello") || has("hi"))
+        return "Hello! I'm your AI assistant powered by advanced language models. " + dataContext +
+               " I can help you analyze your sensor data, detect anomalies, and provide insights about your system. "
+               "What would you like me to analyze?";
+    if (has("analyze"))
+        return "I'm ready to analyze your data. " + dataContext +
+               " I can detect patterns, anomalies, and provide predictive insights. Which specific channels or time "
+               "periods would you like me to focus on?";
+    if (has("anomal"))
+        return "Anomaly detection is active. " + dataContext +
+               " I'm monitoring for unusual patterns in your sensor data. Let me know if you want me to analyze "
+               "specific channels for anomalies.";
+    if (has("channel"))
+        return "I can see your channel data: " + dataContext +
+               " Each channel represents different sensor measurements. Would you like me to analyze correlations "
+               "between channels or focus on specific ones?";
+    if (has("status"))
+        return "System Status: AI engine is active and monitoring. " + dataContext +
+               " All systems operational. I'm ready to provide real-time analysis of your data streams.";
+    return "I understand you're asking about: \"" + question + "\". " + dataContext +
+           " I'm powered by advanced language models and can help with data analysis, anomaly detection, and system "
+           "monitoring. Could you be more specific about what you'd like me to analyze?";
+}
+
+std::string FilterModelReply(const std::string& text, const std::string& question, const std::string& dataContext)
+{
+    if (text.find("```") != std::string::npos || text.find("python") != std::string::npos ||
+        text.find("# ") != std::string::npos)
+        return CodeOutputReply(question, dataContext);
+    if (text.find("AI Analysis Result:") == std::string::npos && text.size() >= 20)
+        return text;
+    return FallbackReply(question, dataContext);
+}
+
+AIAnalysisEngine::AIAnalysisEngine(const AIAnalysisConfig& config_)
+    : AIAnalysisEngine(config_, [] { return MakeLlamaCppBackend(); })
+{
+}
+
+AIAnalysisEngine::AIAnalysisEngine(const AIAnalysisConfig& config_, const BackendFactory& makeBackend)
+    : config(config_)
+{
+    llama.reset(new LlamaCppIntegration(MakeLlamaCppPreset(config.modelPath), makeBackend()));
+}
+
+AIAnalysisEngine::~AIAnalysisEngine() { Shutdown(); }
+
+bool AIAnalysisEngine::Initialize()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (initialized)
+        return true;
+    // A shut-down engine has no integration left to load.
+    if (!llama || !llama->Initialize())
+    {
+        std::cerr << "Failed to initialize LlamaCpp integration" << std::endl;
+        return false;
+    }
+    if (config.analysisSwitch1 || config.analysisSwitch2 || config.analysisSwitch3)
+    {
+        running = true;
+        analysisThread = std::make_unique<std::thread>(&AIAnalysisEngine::AnalysisThread, this);
+    }
+    initialized = true;
+    std::cout << "AI Analysis engine initialized successfully" << std::endl;
+    return true;
+}
+
+bool AIAnalysisEngine::IsReady() const { return initialized && llama && llama->IsLoaded(); }
+
+void AIAnalysisEngine::AnalysisThread()
+{
+    std::cout << "AI Analysis thread started" << std::endl;
+    while (running)
+        std::this_thread::sleep_for(std::chrono::milliseconds(config.analysisIntervalMs));
+    std::cout << "AI Analysis thread stopped" << std::endl;
+}
+
+void AIAnalysisEngine::Shutdown()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!initialized)
+            return;
+        running = false;
+        if (analysisThread && analysisThread->joinable())
+        {
+            analysisThread->join();
+            analysisThread.reset();
+        }
+        if (llama)
+        {
+            llama->Shutdown();
+            llama.reset();
+        }
+        initialized = false;
+    }
+    std::cout << "AI Analysis engine shutdown complete" << std::endl;
+}
+
+std::string AIAnalysisEngine::GenerateConversationalResponse(const std::string& question,
+                                                             const std::string& dataContext)
+{
+    if (!IsReady())
+        return "AI analysis engine is not ready. Please try again later.";
+    try
+    {
+        const std::string prompt = BuildAnalysisPrompt(question, dataContext);
+        const std::string text = llama->GenerateCompletion(prompt, 0);
+        return FilterModelReply(text, question, dataContext);
+    }
+    catch (const std::exception& e)
+    {
+        std::cout << "Error generating conversational response: " << e.what() << std::endl;
+        return "I encountered an error processing your request. Please try again.";
+    }
+}

@@ -1,0 +1,62 @@
+// Stands between the chat panel and the language model: chooses the model's
+// preset, owns the integration, builds the prompt and filters the model's text.
+#pragma once
+
+#include "ai/LlamaCppIntegration.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+struct AIAnalysisConfig
+{
+    bool analysisSwitch1 = false;
+    bool analysisSwitch2 = false;
+    bool analysisSwitch3 = false;
+    float analysisFactor = 0.7f;
+    uint32_t analysisIntervalMs = 5000;
+    int32_t analysisLimit = 50;
+    std::string modelPath;
+};
+
+// The preset chosen by substrings of the model path.
+LlamaCppConfig MakeLlamaCppPreset(const std::string& modelPath);
+
+// The fixed prompt around the question and the data context.
+std::string BuildAnalysisPrompt(const std::string& question, const std::string& dataContext);
+
+// The model's text, or a canned reply when it looks like code, is shorter than
+// 20 bytes or carries "AI Analysis Result:".
+std::string FilterModelReply(const std::string& text, const std::string& question, const std::string& dataContext);
+
+class AIAnalysisEngine
+{
+public:
+    // Makes the backend of the integration; tests script the library with it.
+    using BackendFactory = std::function<std::unique_ptr<LlamaBackend>()>;
+
+    explicit AIAnalysisEngine(const AIAnalysisConfig& config);
+    AIAnalysisEngine(const AIAnalysisConfig& config, const BackendFactory& makeBackend);
+    ~AIAnalysisEngine();
+    AIAnalysisEngine(const AIAnalysisEngine&) = delete;
+    AIAnalysisEngine& operator=(const AIAnalysisEngine&) = delete;
+
+    bool Initialize();
+    bool IsReady() const;
+    void Shutdown();
+    std::string GenerateConversationalResponse(const std::string& question, const std::string& dataContext);
+
+private:
+    void AnalysisThread();
+
+    AIAnalysisConfig config;
+    std::unique_ptr<LlamaCppIntegration> llama;
+    std::atomic<bool> initialized{false};
+    std::atomic<bool> running{false};
+    std::unique_ptr<std::thread> analysisThread;
+    std::mutex mutex;
+};

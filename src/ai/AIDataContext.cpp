@@ -1,0 +1,116 @@
+#include "ai/AIDataContext.h"
+
+#include "serial/ChannelData.h"
+
+#include <cmath>
+#include <exception>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+const char* const NoDataContextText = "No data streams currently active. Connect a serial device to see real-time data.";
+const char* const DataContextErrorText = "Unable to access current data streams. Please check serial connection.";
+
+static std::string ChannelName(const std::vector<std::string>& labels, size_t i)
+{
+    if (labels.size() > i)
+        return labels[i];
+    return "Channel_" + std::to_string(i + 1);
+}
+
+static float Mean(const std::vector<float>& x)
+{
+    float sum = 0.0f;
+    for (float v : x)
+        sum += v;
+    return sum / (float)x.size();
+}
+
+// Population standard deviation.
+static float StdDev(const std::vector<float>& x, float mean)
+{
+    float sum = 0.0f;
+    for (float v : x)
+        sum += (v - mean) * (v - mean);
+    return std::sqrt(sum / (float)x.size());
+}
+
+static void AddChannelAlerts(const std::string& name, const std::vector<float>& x, std::vector<std::string>& alerts)
+{
+    const size_t n = x.size();
+    const float mean = Mean(x);
+    const float sd = StdDev(x, mean);
+    const float guard = sd + 0.0001f;
+
+    const float z = std::fabs(x[n - 1] - mean) / guard;
+    if (z > 2.5f)
+        alerts.push_back(name + " shows HIGH DEVIATION (Z=" + std::to_string((double)z) + " sigma)");
+
+    size_t outliers = 0;
+    for (float v : x)
+        if (std::fabs(v - mean) / guard > 2.5f)
+            outliers++;
+    if ((double)outliers > 0.05 * (double)n)
+        alerts.push_back(name + " has MANY OUTLIERS (" + std::to_string(outliers) + " spikes/drops detected)");
+
+    if (n >= 2)
+    {
+        const float delta = std::fabs(x[n - 1] - x[n - 2]);
+        if (delta > 2.0f * sd)
+            alerts.push_back(name + " shows RAPID CHANGE (" + std::to_string((double)delta) + " units)");
+    }
+}
+
+std::string BuildDataContextText(const std::vector<std::string>& labels)
+{
+    try
+    {
+        std::vector<float> times;
+        std::vector<std::vector<float>> histories;
+        GetChannelDataSnapshot(times, histories);
+        if (histories.empty())
+            return NoDataContextText;
+
+        std::ostringstream out;
+        out << std::fixed << std::setprecision(1);
+
+        std::vector<std::string> alerts;
+        for (size_t i = 0; i < histories.size(); i++)
+            if (!histories[i].empty())
+                AddChannelAlerts(ChannelName(labels, i), histories[i], alerts);
+
+        if (!alerts.empty())
+        {
+            out << "ALERTS (" << alerts.size() << " issues detected):\n";
+            for (const std::string& alert : alerts)
+                out << "- " << alert << "\n";
+            out << "\n";
+        }
+        else
+        {
+            out << "STATUS: All data channels normal\n\n";
+        }
+
+        out << "Current readings & averages:\n";
+        for (size_t i = 0; i < 3 && i < histories.size(); i++)
+        {
+            const std::vector<float>& x = histories[i];
+            if (x.empty())
+                continue;
+            float lo = x[0], hi = x[0];
+            for (float v : x)
+            {
+                lo = v < lo ? v : lo;
+                hi = v > hi ? v : hi;
+            }
+            out << "- " << ChannelName(labels, i) << ": now=" << x.back() << ", avg=" << Mean(x) << ", min=" << lo
+                << ", max=" << hi << "\n";
+        }
+        return out.str();
+    }
+    catch (const std::exception& e)
+    {
+        std::cout << "Error getting data context: " << e.what() << std::endl;
+        return DataContextErrorText;
+    }
+}

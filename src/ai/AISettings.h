@@ -1,0 +1,49 @@
+// AI settings: the selected model and the enabled switch, kept in "ai_settings.cfg".
+// Every function here takes AISettingsMutex, so the main thread and the download
+// thread may call them concurrently. Code that reads or writes the globals
+// directly holds AISettingsMutex (or uses the getters and setters).
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+extern std::string aiSettingsFileName;
+extern int32_t selectedModel;
+extern bool aiEnabled;
+extern bool aiSettingsLoaded;
+extern std::mutex AISettingsMutex;
+
+struct AIConfig
+{
+    int32_t modelId = 1;
+    bool modelIdNonZero = true;
+    std::string modelPathOverride;
+    int32_t contextSize = 4096;
+    int32_t batchSize = 256;
+    int32_t threads = 12;
+    float temperature = 0.7f;
+    int32_t maxTokens = 768;
+    bool analysisSwitch1 = false;
+    bool analysisSwitch2 = false;
+    bool analysisSwitch3 = false;
+    int32_t analysisIntervalMs = 5000;
+    int32_t analysisLimit = 50;
+
+    // Local path of a catalogue model, empty for an id outside the catalogue.
+    std::string GetModelPath(int modelId) const;
+};
+
+void LoadAISettings();
+void SaveAISettings();
+void ReloadAISettingsQuietly();
+bool IsAIEnabled();
+AIConfig GetAIConfig();
+
+// Locked access to the globals, for the settings section and the download thread.
+int32_t GetSelectedModel();
+void SetSelectedModel(int32_t model);
+void SetAIEnabled(bool enabled);
+
+// The catalogue id of a selectedModel value: 0, 1 and 2 stay, anything else is 1.
+int32_t ModelIdFromSelection(int32_t selection);

@@ -1,0 +1,59 @@
+// The one contact with the language model: loads a GGUF model with llama.cpp and
+// generates greedy completions, each in a freshly created context.
+#pragma once
+
+#include "ai/LlamaBackend.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+struct LlamaCppConfig
+{
+    std::string model_path;
+    uint32_t context_size = 2048;
+    uint32_t batch_size = 128;
+    uint32_t threads = 4;
+    float temperature = 0.7f;
+    float top_p = 0.9f;
+    uint32_t max_tokens = 128;
+    float repeat_penalty = 1.1f;
+    bool use_mlock = false;
+    bool use_mmap = true;
+};
+
+class LlamaCppIntegration
+{
+public:
+    // Throws std::invalid_argument("Invalid LlamaCpp configuration") when the
+    // configuration is out of range. The second form is for tests that script
+    // the library.
+    explicit LlamaCppIntegration(const LlamaCppConfig& config);
+    LlamaCppIntegration(const LlamaCppConfig& config, std::unique_ptr<LlamaBackend> backend);
+    ~LlamaCppIntegration();
+    LlamaCppIntegration(const LlamaCppIntegration&) = delete;
+    LlamaCppIntegration& operator=(const LlamaCppIntegration&) = delete;
+
+    bool Initialize();
+    void Shutdown();
+    bool IsLoaded() const;
+    std::string GenerateCompletion(const std::string& prompt, int32_t max_tokens);
+
+private:
+    bool ValidateConfig();
+    bool LoadModel();
+    bool CreateContext();
+    void FreeContext();
+    void FreeModel();
+    void ShutdownLocked();
+
+    const LlamaCppConfig config;
+    std::atomic<llama_model*> model{nullptr};
+    std::atomic<llama_context*> ctx{nullptr};
+    std::atomic<bool> initialized{false};
+    std::mutex mutex;
+    uint64_t estimated_memory_bytes = 0;
+    std::unique_ptr<LlamaBackend> backend;
+};
