@@ -1,0 +1,298 @@
+#include "serial/SerialReader.h"
+
+#include "serial/ChannelData.h"
+#include "serial/CsvRecorder.h"
+#include "serial/SerialPort.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+std::atomic<bool> SerialThreadRunning{true};
+
+namespace
+{
+struct RingBuffer
+{
+    uint8_t bytes[SerialRingCapacity] = {};
+    size_t head = 0; // next write
+    size_t tail = 0; // next read
+    size_t count = 0;
+};
+
+int64_t SteadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+RingBuffer SerialRingBuffer;
+bool LineSynced = false;
+std::string TokenBuffer;
+std::vector<float> LineValues;
+size_t LineLength = 0;           // bytes of the current line so far
+bool OverlongLineReported = false; // one message per run of over-long lines
+int64_t AcquisitionStartTime = SteadyNowNs();
+int64_t PauseStartTime = 0;
+double PausedSeconds = 0.0;
+bool PauseActive = false;
+
+void EmptyRing()
+{
+    SerialRingBuffer = RingBuffer{};
+}
+
+// Bytes of 0x80 and above are reported and never stored. The caller never
+// passes more bytes than the ring has room for.
+void StoreReceivedBytes(const uint8_t* bytes, size_t count)
+{
+    for (size_t i = 0; i < count; i++)
+    {
+        if (bytes[i] >= 0x80)
+        {
+            fprintf(stderr, "Invalid character received: %d\n", (int)(int8_t)bytes[i]);
+            fflush(stderr);
+            continue;
+        }
+        SerialRingBuffer.bytes[SerialRingBuffer.head] = bytes[i];
+        SerialRingBuffer.head = (SerialRingBuffer.head + 1) % SerialRingCapacity;
+        SerialRingBuffer.count++;
+    }
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The decimal separator is the full stop whatever the process locale says.
+locale_t CLocale()
+{
+    static locale_t c_locale = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    return c_locale;
+}
+
+// Accepts a field of digits with at most one "." and at most one "-", which
+// must come first, and converts it as std::stof would; a range error drops it.
+void ApplyFieldRule()
+{
+    const std::string& token = TokenBuffer;
+    if (token.empty())
+        return;
+    size_t digits = 0, points = 0, minus = 0;
+    for (size_t i = 0; i < token.size(); i++)
+    {
+        if (IsDigit(token[i]))
+            digits++;
+        else if (token[i] == '.')
+            points++;
+        else if (token[i] == '-')
+        {
+            minus++;
+            if (i != 0)
+                return;
+        }
+    }
+    if (digits == 0 || points > 1 || minus > 1)
+        return;
+
+    errno = 0;
+    char* end = nullptr;
+    const float value = strtof_l(token.c_str(), &end, CLocale());
+    if (errno == ERANGE || end == token.c_str())
+        return;
+    LineValues.push_back(value);
+}
+
+void FinishLine(size_t channel_count)
+{
+    ApplyFieldRule();
+    TokenBuffer.clear();
+    LineSynced = false;
+    LineLength = 0;
+    OverlongLineReported = false;
+
+    // Missing channels repeat their newest value, or 0.0; extra values are dropped.
+    if (LineValues.size() > channel_count)
+        LineValues.resize(channel_count);
+    for (size_t i = LineValues.size(); i < channel_count; i++)
+        LineValues.push_back(i < ChannelHistories.size() && !ChannelHistories[i].empty() ? ChannelHistories[i].back()
+                                                                                          : 0.0f);
+
+    const double t = (double)(SteadyNowNs() - AcquisitionStartTime) / 1e9 - PausedSeconds;
+    AppendSample(LineValues, (float)t);
+    if (IsCsvRecording())
+        WriteCsvRow(t, LineValues);
+}
+
+void DropOverlongLine()
+{
+    LineSynced = false;
+    TokenBuffer.clear();
+    LineValues.clear();
+    LineLength = 0;
+    if (!OverlongLineReported)
+    {
+        fprintf(stderr, "Warning: Dropped a serial line longer than %zu bytes (no CR received)\n", MaxSerialLineLength);
+        fflush(stderr);
+        OverlongLineReported = true;
+    }
+}
+
+void HandleByte(uint8_t byte, size_t channel_count)
+{
+    if (!LineSynced)
+    {
+        if (byte == '\n')
+        {
+            LineSynced = true;
+            TokenBuffer.clear();
+            LineValues.clear();
+            LineLength = 0;
+        }
+        return;
+    }
+    if (byte == '\r')
+    {
+        FinishLine(channel_count);
+        return;
+    }
+    if (++LineLength > MaxSerialLineLength)
+    {
+        DropOverlongLine();
+        return;
+    }
+    if (byte == ',')
+    {
+        ApplyFieldRule();
+        TokenBuffer.clear();
+    }
+    else if (IsDigit((char)byte) || byte == '-' || byte == '.')
+        TokenBuffer.push_back((char)byte);
+}
+
+// Every byte in the ring is parsed, every complete line becomes a sample.
+void ParseRing(size_t channel_count)
+{
+    while (SerialRingBuffer.count > 0)
+    {
+        const uint8_t byte = SerialRingBuffer.bytes[SerialRingBuffer.tail];
+        SerialRingBuffer.tail = (SerialRingBuffer.tail + 1) % SerialRingCapacity;
+        SerialRingBuffer.count--;
+        HandleByte(byte, channel_count);
+    }
+}
+} // namespace
+
+void ParseSerialBytes(const uint8_t* bytes, size_t count)
+{
+    const size_t channel_count = ChannelHistories.size();
+    while (count > 0)
+    {
+        const size_t room = SerialRingCapacity - SerialRingBuffer.count;
+        const size_t n = std::min(room, count);
+        StoreReceivedBytes(bytes, n);
+        ParseRing(channel_count);
+        bytes += n;
+        count -= n;
+    }
+}
+
+void ResetSerialParser()
+{
+    EmptyRing();
+    LineSynced = false;
+    TokenBuffer.clear();
+    LineValues.clear();
+    LineLength = 0;
+    OverlongLineReported = false;
+    AcquisitionStartTime = SteadyNowNs();
+    PauseStartTime = 0;
+    PausedSeconds = 0.0;
+    PauseActive = false;
+}
+
+void ProcessSerialInput()
+{
+    std::lock_guard<std::mutex> lock(ChannelDataMutex);
+
+    // Channel fit.
+    const int n = GetChannelCount();
+    if (ChannelHistories.size() != (size_t)std::max(n, 0))
+    {
+        SampleTimes.clear();
+        ChannelHistories.assign((size_t)std::max(n, 0), {});
+    }
+
+    // Closed port: the store empties and the time origin follows the clock.
+    if (!IsSerialPortOpen())
+    {
+        if (!SampleTimes.empty())
+        {
+            printf("[RESET WARNING] Clearing data with %zu data points\n", SampleTimes.size());
+            fflush(stdout);
+        }
+        AcquisitionStartTime = SteadyNowNs();
+        PausedSeconds = 0.0;
+        PauseActive = false;
+        SampleTimes.clear();
+        for (std::vector<float>& history : ChannelHistories)
+            history.clear();
+        return;
+    }
+
+    // Read only what the ring has room for; what stays in the driver is read
+    // next. Stop when the port holds nothing more or the step's bound is reached.
+    size_t handled = 0;
+    while (handled < MaxSerialBytesPerStep)
+    {
+        uint8_t buffer[SerialRingCapacity];
+        const size_t room = SerialRingCapacity - SerialRingBuffer.count;
+        const long got = ReadSerialPort(buffer, std::min(room, MaxSerialBytesPerStep - handled));
+        if (got <= 0)
+            break;
+        StoreReceivedBytes(buffer, (size_t)got);
+        ParseRing(ChannelHistories.size());
+        handled += (size_t)got;
+    }
+}
+
+void SerialThreadMain()
+{
+    while (SerialThreadRunning.load())
+    {
+        if (IsAcquisitionPaused())
+        {
+            if (!PauseActive)
+            {
+                PauseStartTime = SteadyNowNs();
+                PauseActive = true;
+            }
+            // Input that arrives while paused is discarded, here and in the driver.
+            EmptyRing();
+            if (IsSerialPortOpen())
+                PurgeSerialPort();
+        }
+        else
+        {
+            if (PauseActive)
+            {
+                PausedSeconds += (double)(SteadyNowNs() - PauseStartTime) / 1e9;
+                PauseActive = false;
+            }
+            ProcessSerialInput();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void StopSerialThread()
+{
+    SerialThreadRunning.exchange(false);
+}
