@@ -1,0 +1,275 @@
+#include "SerialReaderFixture.h"
+
+#include "serial/CsvRecorder.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+TEST_F(SerialReaderTest, LinesNeedCrLfFramingAndFillMissingChannels)
+{
+    // The first line only finds the first LF.
+    Feed("1,2,3\r\n4,5,6\r\n");
+    EXPECT_EQ(Stored(), (Rows{{4, 5, 6}}));
+
+    Feed("7,8\r\n");         // channel 3 repeats its newest value
+    Feed("7,8,9,10\r\n");    // extra values are dropped
+    Feed(",,\r\n");          // wholly filled in
+    Feed("1,x,3\r\n");       // a dropped field moves the 3 up
+    EXPECT_EQ(Stored(), (Rows{{4, 5, 6}, {7, 8, 6}, {7, 8, 9}, {7, 8, 9}, {1, 3, 9}}));
+
+    // Several lines in one read each become a row of their own, in order.
+    Feed("11,12,13\r\n14,15,16\r\n17,18,19\r\n");
+    const Rows rows = Stored();
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_EQ(rows[5], (std::vector<float>{11, 12, 13}));
+    EXPECT_EQ(rows[7], (std::vector<float>{17, 18, 19}));
+    const std::vector<float> times = Times();
+    for (size_t k = 1; k < times.size(); k++)
+        EXPECT_LE(times[k - 1], times[k]);
+}
+
+TEST_F(SerialReaderTest, LineEndsOtherThanCrLf)
+{
+    // LF alone: after the first LF the line never ends, and later LFs are ignored.
+    Feed("1,2\n3,4\n5,6\n");
+    EXPECT_TRUE(Stored().empty());
+    Feed("\r");
+    EXPECT_EQ(Stored(), (Rows{{3, 45, 6}}));
+
+    // CR alone never synchronises.
+    Feed("1,2,3\r4,5,6\r");
+    EXPECT_EQ(Stored().size(), 1u);
+
+    // LF CR: the numbers pass unsynchronised; each LF CR is a row of fill.
+    Feed("8,8,8\n\r9,9,9\n\r");
+    EXPECT_EQ(Stored(), (Rows{{3, 45, 6}, {3, 45, 6}, {3, 45, 6}}));
+}
+
+TEST_F(SerialReaderTest, FieldRule)
+{
+    SetChannelCount(2);
+    Feed("\n");
+    struct Case
+    {
+        const char* field;
+        bool accepted;
+        float value;
+    };
+    const Case cases[] = {
+        {"", false, 0},       {"-", false, 0},      {".", false, 0},       {"1.2.3", false, 0},
+        {"--1", false, 0},    {"1-2", false, 0},    {"-.5", true, -0.5f},  {"5.", true, 5.0f},
+        {"+3", true, 3.0f},   {"1 2", true, 12.0f}, {"1e5", true, 15.0f},  {" +2 ", true, 2.0f},
+        {"abc", false, 0},    {"-0", true, -0.0f},  {"007", true, 7.0f},   {"3.25", true, 3.25f},
+        {"1234567890123456789012345678901234567890", false, 0}, // overflows a float
+    };
+    // A field followed by 7: accepted, the row is (value, 7); dropped, the 7 moves up.
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.field);
+        Feed(std::string(c.field) + ",7\r\n");
+        const Rows rows = Stored();
+        ASSERT_FALSE(rows.empty());
+        if (c.accepted)
+            EXPECT_EQ(rows.back(), (std::vector<float>{c.value, 7}));
+        else
+            EXPECT_EQ(rows.back()[0], 7.0f);
+    }
+}
+
+TEST_F(SerialReaderTest, HighBytesAreReportedAndDropped)
+{
+    testing::internal::CaptureStderr();
+    Feed("\n1\xC3" "2,\x80" "3,4\r\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Invalid character received: -61\nInvalid character received: -128\n");
+    EXPECT_EQ(Stored(), (Rows{{12, 3, 4}}));
+}
+
+TEST_F(SerialReaderTest, LongLinesAreParsedWholeAndOverlongOnesDropped)
+{
+    // A 1,000-byte line, longer than the ring, is parsed whole.
+    std::string line = "\n1" + std::string(994, ' ') + ",2,3\r\n";
+    Feed(line);
+    EXPECT_EQ(Stored(), (Rows{{1, 2, 3}}));
+
+    // A line that never ends is dropped once it passes the limit, with one
+    // message, however long it goes on; the next line after an LF is read.
+    testing::internal::CaptureStderr();
+    Feed("5,");
+    for (int i = 0; i < 5; i++)
+        Feed(std::string(3000, '6'));
+    Feed(",7\r\n8,9,10\r\n");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "Warning: Dropped a serial line longer than 4096 bytes (no CR received)\n");
+    EXPECT_EQ(Stored(), (Rows{{1, 2, 3}, {8, 9, 10}}));
+
+    // A later over-long line is reported again.
+    testing::internal::CaptureStderr();
+    Feed(std::string(4097, '1').substr(0, 4000));
+    Feed(std::string(200, '1'));
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(SerialReaderTest, ChannelCountZeroAndChange)
+{
+    SetChannelCount(0);
+    Feed("\n1,2,3\r\n4\r\n");
+    std::vector<float> times;
+    std::vector<std::vector<float>> channels;
+    GetChannelDataSnapshot(times, channels);
+    EXPECT_EQ(times.size(), 2u);
+    EXPECT_TRUE(channels.empty());
+
+    // A new count empties the store, times included; the next line starts anew.
+    SetChannelCount(2);
+    ProcessSerialInput();
+    GetChannelDataSnapshot(times, channels);
+    EXPECT_TRUE(times.empty());
+    EXPECT_EQ(channels.size(), 2u);
+    Feed("5,6\r\n");
+    EXPECT_EQ(Stored(), (Rows{{5, 6}}));
+}
+
+TEST_F(SerialReaderTest, ClosedPortClearsTheStoreOnce)
+{
+    std::string lines = "\n";
+    for (int i = 0; i < 500; i++)
+        lines += std::to_string(i) + "\r\n";
+    for (size_t at = 0; at < lines.size(); at += 3000)
+        Feed(lines.substr(at, 3000));
+    ASSERT_EQ(Times().size(), 500u);
+
+    SetSerialPortOpen(false);
+    testing::internal::CaptureStdout();
+    ProcessSerialInput();
+    ProcessSerialInput();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 500 data points\n");
+    EXPECT_TRUE(Times().empty());
+
+    // Open again: the time origin followed the clock while closed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ProcessSerialInput();
+    SetSerialPortOpen(true);
+    Feed("1,2,3\r\n");
+    ASSERT_EQ(Times().size(), 1u);
+    EXPECT_LT(Times()[0], 0.1f);
+}
+
+TEST_F(SerialReaderTest, TrimAndLimitChange)
+{
+    SetChannelCount(1);
+    SetMaxPointsPerChannel(100);
+    std::string lines = "\n";
+    for (int i = 1; i <= 150; i++)
+        lines += std::to_string(i) + "\r\n";
+    Feed(lines);
+    Rows rows = Stored();
+    ASSERT_EQ(rows.size(), 100u);
+    EXPECT_EQ(rows.front()[0], 51.0f);
+    EXPECT_EQ(rows.back()[0], 150.0f);
+
+    SetMaxPointsPerChannel(10);
+    ProcessSerialInput();
+    EXPECT_EQ(Stored().size(), 100u); // trimmed only by the next append
+    Feed("151\r\n");
+    rows = Stored();
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows.front()[0], 142.0f);
+}
+
+TEST_F(SerialReaderTest, HighRateInputLosesNothing)
+{
+    SetMaxPointsPerChannel(10000);
+    std::thread reader(SerialThreadMain);
+    // 10,000 lines as fast as the terminal takes them.
+    std::string burst = "\n";
+    for (int i = 0; i < 10000; i++)
+        burst += std::to_string(i) + "," + std::to_string(2 * i) + ",-" + std::to_string(i) + ".5\r\n";
+    ASSERT_TRUE(device.Send(burst));
+    const bool all = WaitForRows(10000, 20000);
+    StopSerialThread();
+    reader.join();
+    SerialThreadRunning = true;
+    ASSERT_TRUE(all);
+    const Rows rows = Stored();
+    ASSERT_EQ(rows.size(), 10000u);
+    for (int i = 0; i < 10000; i++)
+        ASSERT_EQ(rows[i], (std::vector<float>{(float)i, (float)(2 * i), -(float)i - 0.5f})) << "line " << i;
+}
+
+TEST_F(SerialReaderTest, PauseDiscardsInputAndKeepsTheTimeAxis)
+{
+    std::thread reader(SerialThreadMain);
+    const auto opened = std::chrono::steady_clock::now();
+    ASSERT_TRUE(device.Send("\n1,1,1\r\n"));
+    ASSERT_TRUE(WaitForRows(1));
+    // A line half read when the pause begins is continued after it.
+    ASSERT_TRUE(device.Send("\n4,5"));
+    ASSERT_TRUE(device.WaitUntilRead());
+
+    SetAcquisitionPaused(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(device.Send("9,9,9\r\n9,9,9\r\n"));
+    ASSERT_TRUE(device.WaitUntilRead()); // purged, not read
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    SetAcquisitionPaused(false);
+
+    ASSERT_TRUE(device.Send(",6\r\n"));
+    ASSERT_TRUE(WaitForRows(2));
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count();
+    StopSerialThread();
+    reader.join();
+    SerialThreadRunning = true;
+
+    EXPECT_EQ(Stored(), (Rows{{1, 1, 1}, {4, 5, 6}}));
+    // The paused time (at least 450 ms) is left out of the time stamps.
+    const std::vector<float> times = Times();
+    EXPECT_LT(times[1], wall - 0.4);
+    EXPECT_GT(times[1] - times[0], 0.0f);
+}
+
+TEST_F(SerialReaderTest, ClosingWhilePausedClearsAtResume)
+{
+    Feed("\n1,2,3\r\n4,5,6\r\n");
+    ASSERT_EQ(Times().size(), 2u);
+    std::thread reader(SerialThreadMain);
+    SetAcquisitionPaused(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    SetSerialPortOpen(false);
+    CloseSerialPort();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(Times().size(), 2u);
+
+    testing::internal::CaptureStdout();
+    SetAcquisitionPaused(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    StopSerialThread();
+    reader.join();
+    SerialThreadRunning = true;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 2 data points\n");
+    EXPECT_TRUE(Times().empty());
+}
+
+TEST_F(SerialReaderTest, RecordsEveryLineToCsv)
+{
+    const std::string file = "reader_recording.csv";
+    ASSERT_TRUE(StartCsvRecording(file, {"a", "b"}));
+    Feed("\n1,2,3\r\n-0.5,7\r\n");
+    StopCsvRecording();
+    EXPECT_EQ(GetCsvRowCount(), 2u);
+
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::istringstream lines(text.str());
+    std::string header, row1, row2;
+    std::getline(lines, header);
+    std::getline(lines, row1);
+    std::getline(lines, row2);
+    EXPECT_EQ(header, "Timestamp,a,b\r");
+    // Three values to a row (the channel count), with the CSV's own time.
+    EXPECT_NE(row1.find(",1.000000,2.000000,3.000000\r"), std::string::npos) << row1;
+    EXPECT_NE(row2.find(",-0.500000,7.000000,3.000000\r"), std::string::npos) << row2;
+    std::remove(file.c_str());
+}
