@@ -1,0 +1,266 @@
+// The docking layer on real ImGui frames: a GLFW window with an OpenGL core context (Xvfb in the
+// test run), ImGui's GLFW and OpenGL3 back ends, mouse input fed through ImGui's input events.
+#define IMGUI_DEFINE_MATH_OPERATORS
+#include "dock/Dock.h"
+
+#include <GLFW/glfw3.h>
+#include <backends/imgui_impl_glfw.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace
+{
+
+// One window, one ImGui context with the docking layer, frames on demand.
+struct UiFixture
+{
+    GLFWwindow* window = nullptr;
+    ImGuiContext* context = nullptr;
+    std::string iniPath;
+    ImVec2 mouse = ImVec2(-FLT_MAX, -FLT_MAX);
+
+    bool Open(const std::string& ini)
+    {
+        if (!glfwInit())
+            return false;
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+        window = glfwCreateWindow(1024, 720, "dock test", nullptr, nullptr);
+        if (!window)
+            return false;
+        glfwMakeContextCurrent(window);
+        iniPath = ini;
+        return CreateContext();
+    }
+
+    bool CreateContext()
+    {
+        context = ImGui::CreateContext();
+        ImGui::GetIO().IniFilename = iniPath.c_str();
+        dock::Initialize();
+        // No GLFW callbacks: the tests alone move the mouse.
+        return ImGui_ImplGlfw_InitForOpenGL(window, false) && ImGui_ImplOpenGL3_Init("#version 410");
+    }
+
+    void DestroyContext()
+    {
+        ImGui_ImplOpenGL3_Shutdown();
+        ImGui_ImplGlfw_Shutdown();
+        dock::Shutdown();
+        ImGui::DestroyContext(context); // saves the ini file
+        context = nullptr;
+    }
+
+    ~UiFixture()
+    {
+        if (context)
+            DestroyContext();
+        if (window)
+            glfwDestroyWindow(window);
+        glfwTerminate();
+    }
+
+    // One frame; button: -1 none, 0 release, 1 press (left button), after the mouse moved to `mouse`.
+    void Frame(const std::function<void()>& ui, int button = -1)
+    {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplGlfw_NewFrame();
+        // After the back end, which may report the real cursor while the window has focus.
+        ImGuiIO& io = ImGui::GetIO();
+        io.AddMousePosEvent(mouse.x, mouse.y);
+        if (button >= 0)
+            io.AddMouseButtonEvent(ImGuiMouseButton_Left, button == 1);
+        ImGui::NewFrame();
+        ui();
+        ImGui::Render();
+        int w, h;
+        glfwGetFramebufferSize(window, &w, &h);
+        glViewport(0, 0, w, h);
+        glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+        glfwSwapBuffers(window);
+    }
+
+    void Frames(int n, const std::function<void()>& ui)
+    {
+        for (int i = 0; i < n; i++)
+            Frame(ui);
+    }
+
+    void MoveTo(ImVec2 pos, const std::function<void()>& ui)
+    {
+        mouse = pos;
+        Frame(ui);
+    }
+
+    void Click(ImVec2 pos, const std::function<void()>& ui)
+    {
+        MoveTo(pos, ui);
+        Frame(ui, 1);
+        Frame(ui, 0);
+        Frame(ui);
+    }
+
+    // Press at `from`, move to `to` in steps, then call `before_release` and release there.
+    void Drag(ImVec2 from, ImVec2 to, const std::function<void()>& ui, const std::function<void()>& before_release = {})
+    {
+        MoveTo(from, ui);
+        Frame(ui, 1);
+        const int steps = 8;
+        for (int i = 1; i <= steps; i++)
+            MoveTo(from + (to - from) * ((float)i / steps), ui);
+        Frame(ui);
+        if (before_release)
+            before_release();
+        Frame(ui, 0);
+        Frame(ui);
+    }
+};
+
+// The program's page layout: a host window over the viewport holding the dock space, then the
+// dockable windows, docked into it on first use.
+struct Scene
+{
+    ImGuiID dockId = 0;
+    bool showAlpha = true, showBeta = true, showFloater = false;
+    bool alphaVisible = false, betaVisible = false;
+
+    void Host()
+    {
+        const ImGuiViewport* vp = ImGui::GetMainViewport();
+        ImGui::SetNextWindowPos(vp->WorkPos);
+        ImGui::SetNextWindowSize(vp->WorkSize);
+        dock::SetNextWindowDockID(0, ImGuiCond_Always); // consumed by this plain ImGui::Begin
+        ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
+        ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
+        ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0.0f, 0.0f));
+        ImGui::Begin("InvisibleWindow", nullptr,
+                     ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                         ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBackground |
+                         ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoNavFocus);
+        ImGui::PopStyleVar(3);
+        dockId = dock::DockSpace(ImGui::GetID("InvisibleWindowDockSpace"), ImVec2(0, 0),
+                                 dock::DockNodeFlags_PassthruCentralNode);
+        ImGui::End();
+    }
+
+    bool Dockable(const char* name)
+    {
+        dock::SetNextWindowDockID(dockId, ImGuiCond_FirstUseEver);
+        ImGui::SetNextWindowSize(ImVec2(300, 200), ImGuiCond_FirstUseEver);
+        bool visible = dock::Begin(name);
+        if (visible)
+            ImGui::Text("contents of %s", name);
+        dock::End();
+        return visible;
+    }
+
+    void operator()()
+    {
+        Host();
+        if (showAlpha)
+            alphaVisible = Dockable("Alpha");
+        if (showBeta)
+            betaVisible = Dockable("Beta");
+        if (showFloater)
+        {
+            // A plain window over the dock area.
+            ImGui::SetNextWindowPos(ImVec2(600, 400), ImGuiCond_Always);
+            ImGui::SetNextWindowSize(ImVec2(200, 150), ImGuiCond_Always);
+            ImGui::Begin("Floater");
+            ImGui::End();
+        }
+    }
+};
+
+ImGuiWindow* Win(const char* name)
+{
+    return ImGui::FindWindowByName(name);
+}
+
+int DisplayIndex(ImGuiWindow* window)
+{
+    ImGuiContext& g = *GImGui;
+    for (int i = 0; i < g.Windows.Size; i++)
+        if (g.Windows[i] == window)
+            return i;
+    return -1;
+}
+
+std::string FreshIni(const char* name)
+{
+    std::string path = std::string("dock_") + name + ".ini";
+    std::remove(path.c_str());
+    return path;
+}
+
+} // namespace
+
+TEST(Dock, FirstUseDocksWindowsAsTabsShowingOnlyTheSelectedOne)
+{
+    UiFixture f;
+    ASSERT_TRUE(f.Open(FreshIni("first_use")));
+    Scene scene;
+    scene.showFloater = true;
+    auto ui = [&] { scene(); };
+    f.Frames(3, ui);
+
+    EXPECT_TRUE(dock::IsWindowDocked("Alpha"));
+    EXPECT_TRUE(dock::IsWindowDocked("Beta"));
+    EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 2);
+    ASSERT_NE(dock::GetSelectedTab(scene.dockId), nullptr);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+    EXPECT_TRUE(scene.alphaVisible);
+    EXPECT_FALSE(scene.betaVisible);
+
+    // The selected window fills the dock space below its tab bar, with no title bar of its own.
+    const ImRect area = dock::GetDockSpaceRect(scene.dockId);
+    const ImRect bar = dock::GetDockSpaceTabBarRect(scene.dockId);
+    EXPECT_EQ(area.Min.x, bar.Min.x);
+    EXPECT_EQ(area.Min.y, bar.Min.y);
+    EXPECT_EQ(bar.GetHeight(), ImGui::GetFrameHeight());
+    ImGuiWindow* alpha = Win("Alpha");
+    ImGuiWindow* beta = Win("Beta");
+    ASSERT_NE(alpha, nullptr);
+    ASSERT_NE(beta, nullptr);
+    EXPECT_EQ(alpha->Pos.x, area.Min.x);
+    EXPECT_EQ(alpha->Pos.y, bar.Max.y);
+    EXPECT_EQ(alpha->Size.x, area.GetWidth());
+    EXPECT_EQ(alpha->Size.y, area.Max.y - bar.Max.y);
+    EXPECT_EQ(alpha->TitleBarHeight, 0.0f);
+    EXPECT_FALSE(alpha->Hidden);
+    EXPECT_TRUE(beta->Hidden);
+
+    // Both tabs are in the bar, side by side.
+    const ImRect tabA = dock::GetDockSpaceTabRect(scene.dockId, "Alpha");
+    const ImRect tabB = dock::GetDockSpaceTabRect(scene.dockId, "Beta");
+    EXPECT_GT(tabA.GetWidth(), 0.0f);
+    EXPECT_GT(tabB.GetWidth(), 0.0f);
+    EXPECT_TRUE(bar.Contains(tabA));
+    EXPECT_TRUE(bar.Contains(tabB));
+    EXPECT_LE(tabA.Max.x, tabB.Min.x);
+
+    // Drawn in front of the host window, behind the floating window.
+    ImGuiWindow* host = Win("InvisibleWindow");
+    ImGuiWindow* floater = Win("Floater");
+    EXPECT_LT(DisplayIndex(host), DisplayIndex(alpha));
+    EXPECT_LT(DisplayIndex(alpha), DisplayIndex(floater));
+    f.MoveTo(area.GetCenter(), ui);
+    f.Frame(ui);
+    EXPECT_EQ(GImGui->HoveredWindow, alpha);
+    f.MoveTo(ImVec2(650, 450), ui);
+    f.Frame(ui);
+    EXPECT_EQ(GImGui->HoveredWindow, floater);
+
+    // Clicking the docked window leaves it behind the floating one.
+    f.Click(ImVec2(200, 300), ui);
+    EXPECT_LT(DisplayIndex(alpha), DisplayIndex(floater));
+    EXPECT_GT(DisplayIndex(alpha), DisplayIndex(host));
+}
