@@ -32,6 +32,7 @@ struct DockWindow
     bool SetOnce = false;             // an ImGuiCond_Once dock request was applied
     int LastFrameActive = -1;         // last frame dock::Begin ran for it
     bool WantFocus = false;           // its tab was clicked, or it was dropped
+    bool HiddenTab = false;           // hidden last frame as an unselected tab
     bool WantUndock = false;          // its tab was dragged out of the bar this frame
     ImVec2 UndockPos = ImVec2(0, 0);  // where the floating window starts
     ImRect TabRect;                   // its tab, as drawn on TabFrame
@@ -116,6 +117,14 @@ bool WasActiveLastFrame(const DockWindow& w)
     return w.LastFrameActive >= ImGui::GetFrameCount() - 1;
 }
 
+// The dock space a window is docked into, while that dock space is submitted. A window docked into
+// a dock space that is not submitted shows as a floating window, so it stays within reach.
+DockSpaceState* ActiveDockSpace(const DockWindow& w)
+{
+    DockSpaceState* ds = FindDockSpace(w.DockId);
+    return ds && ds->LastFrameActive >= ImGui::GetFrameCount() - 1 ? ds : nullptr;
+}
+
 // Moves a window into a dock space, or out of docking with dock_id 0.
 void DockWindowInto(DockWindow* w, ImGuiID dock_id)
 {
@@ -179,7 +188,7 @@ void UpdateDrag()
             // A move that starts on the title bar can dock; a move from the window body cannot.
             DockWindow* w = FindDockWindow(moving->ID);
             dc.DragWindowId = moving->ID;
-            dc.DragDockable = w && w->DockId == 0 && g.ActiveId == moving->MoveId && g.ActiveIdClickOffset.y >= 0.0f &&
+            dc.DragDockable = w && !ActiveDockSpace(*w) && g.ActiveId == moving->MoveId && g.ActiveIdClickOffset.y >= 0.0f &&
                               g.ActiveIdClickOffset.y < moving->TitleBarHeight;
         }
     }
@@ -216,7 +225,7 @@ void DropTarget(DockSpaceState* ds)
     if (dc.DroppedWindowId != 0)
     {
         DockWindow* w = FindDockWindow(dc.DroppedWindowId);
-        if (over && w && w->DockId == 0)
+        if (over && w && !ActiveDockSpace(*w))
         {
             if (ImGuiWindow* window = ImGui::FindWindowByID(w->ID))
                 w->FloatSize = window->SizeFull;
@@ -252,6 +261,21 @@ void TabBar(DockSpaceState* ds)
     draw_list->AddRectFilled(ds->BarRect.Min, ds->BarRect.Max,
                              ImGui::GetColorU32(focused ? ImGuiCol_TitleBgActive : ImGuiCol_TitleBg));
 
+    // Tabs as wide as their labels; all shrunk alike when they do not fit the bar.
+    float width_sum = 0.0f;
+    int tab_count = 0;
+    for (ImGuiID wid : ds->Windows)
+    {
+        DockWindow* w = FindDockWindow(wid);
+        if (!w || !WasActiveLastFrame(*w))
+            continue;
+        const char* label = w->Name.c_str();
+        width_sum += ImGui::CalcTextSize(label, ImGui::FindRenderedTextEnd(label)).x + style.FramePadding.x * 2.0f;
+        tab_count++;
+    }
+    const float room = ds->BarRect.GetWidth() - style.ItemInnerSpacing.x * (tab_count - 1);
+    const float shrink = width_sum > room && width_sum > 0.0f ? ImMax(room, 0.0f) / width_sum : 1.0f;
+
     float x = ds->BarRect.Min.x;
     for (int i = 0; i < ds->Windows.Size; i++)
     {
@@ -261,7 +285,8 @@ void TabBar(DockSpaceState* ds)
         const char* label = w->Name.c_str();
         const char* label_end = ImGui::FindRenderedTextEnd(label);
         const ImVec2 label_size = ImGui::CalcTextSize(label, label_end);
-        ImRect bb(x, ds->BarRect.Min.y, x + label_size.x + style.FramePadding.x * 2.0f, ds->BarRect.Max.y);
+        const float width = ImTrunc((label_size.x + style.FramePadding.x * 2.0f) * shrink);
+        ImRect bb(x, ds->BarRect.Min.y, x + ImMax(width, 1.0f), ds->BarRect.Max.y);
         x = bb.Max.x + style.ItemInnerSpacing.x;
         w->TabRect = bb;
         w->TabFrame = g.FrameCount;
@@ -276,14 +301,15 @@ void TabBar(DockSpaceState* ds)
                 ImGui::MarkIniSettingsDirty();
             ds->SelectedId = w->ID;
             w->WantFocus = true;
+            g.ActiveIdNoClearOnFocusLoss = true; // focusing the tab's window must not drop the held tab
         }
         const bool selected = ds->SelectedId == w->ID;
         ImGuiCol col = selected  ? (focused ? ImGuiCol_TabSelected : ImGuiCol_TabDimmedSelected)
                        : hovered ? ImGuiCol_TabHovered
                                  : (focused ? ImGuiCol_Tab : ImGuiCol_TabDimmed);
         ImGui::TabItemBackground(draw_list, bb, 0, ImGui::GetColorU32(col));
-        ImGui::RenderTextClipped(bb.Min + style.FramePadding, bb.Max - style.FramePadding, label, label_end,
-                                 &label_size);
+        ImGui::RenderTextClipped(bb.Min + style.FramePadding, ImVec2(bb.Max.x, bb.Max.y - style.FramePadding.y),
+                                 label, label_end, &label_size, ImVec2(0, 0), &bb);
 
         // Dragged out of the bar: the window floats at the mouse, still held by it.
         ImRect keep = ds->BarRect;
@@ -548,10 +574,9 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
         }
     }
 
-    DockSpaceState* ds = FindDockSpace(w->DockId);
-    const bool docked = ds && ds->LastFrameActive >= g.FrameCount - 1;
+    DockSpaceState* ds = ActiveDockSpace(*w);
     bool visible;
-    if (docked)
+    if (ds)
     {
         if (ds->SelectedId == 0)
             ds->SelectedId = id;
@@ -562,13 +587,19 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
         g.NextWindowData.HasFlags &= ~ImGuiNextWindowDataFlags_HasSizeConstraint; // limits are for the floating window
         flags |= ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                  ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBringToFrontOnFocus;
+        ImGuiWindow* window = ImGui::FindWindowByID(id);
+        if (window && w->HiddenTab)
+            window->HiddenFramesCanSkipItems = selected ? 0 : 1;
         ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
         visible = ImGui::Begin(name, p_open, flags);
         ImGui::PopStyleVar();
-        ImGuiWindow* window = g.CurrentWindow;
+        window = g.CurrentWindow;
+        w->HiddenTab = !selected;
         if (!selected)
         {
-            // As ImGui hides an unselected docked tab: not drawn, not hovered, items skipped.
+            // As ImGui hides an unselected docked tab: not drawn, not hovered, items skipped; the
+            // counter also hides the child windows begun inside it this frame.
+            window->HiddenFramesCanSkipItems = 1;
             window->Hidden = true;
             window->SkipItems = true;
             visible = false;
@@ -580,6 +611,10 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
     }
     else
     {
+        ImGuiWindow* window = ImGui::FindWindowByID(id);
+        if (window && w->HiddenTab)
+            window->HiddenFramesCanSkipItems = 0;
+        w->HiddenTab = false;
         if (w->WantUndock)
         {
             ImGui::SetNextWindowPos(w->UndockPos, ImGuiCond_Always);
@@ -591,7 +626,7 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
         if (w->WantUndock)
         {
             // Keep the drag going: the window follows the mouse by its title bar and may dock again.
-            ImGuiWindow* window = g.CurrentWindow;
+            window = g.CurrentWindow;
             ImGui::StartMouseMovingWindow(window);
             g.ActiveIdClickOffset = g.IO.MousePos - window->Pos;
             dc.DragWindowId = window->ID;

@@ -26,14 +26,20 @@ struct UiFixture
     bool Open(const std::string& ini)
     {
         if (!glfwInit())
+        {
+            ADD_FAILURE() << "glfwInit failed";
             return false;
+        }
         glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
         glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
         glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
         glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
         window = glfwCreateWindow(1024, 720, "dock test", nullptr, nullptr);
         if (!window)
+        {
+            ADD_FAILURE() << "glfwCreateWindow failed";
             return false;
+        }
         glfwMakeContextCurrent(window);
         iniPath = ini;
         return CreateContext();
@@ -156,8 +162,11 @@ struct Scene
         dock::SetNextWindowDockID(dockId, ImGuiCond_FirstUseEver);
         ImGui::SetNextWindowSize(ImVec2(300, 200), ImGuiCond_FirstUseEver);
         bool visible = dock::Begin(name);
-        if (visible)
-            ImGui::Text("contents of %s", name);
+        // Contents drawn whatever Begin returned, with a child window filling it.
+        ImGui::Text("contents of %s", name);
+        ImGui::BeginChild("Inner", ImVec2(0, 0), ImGuiChildFlags_Borders);
+        ImGui::Text("inner");
+        ImGui::EndChild();
         dock::End();
         return visible;
     }
@@ -237,6 +246,9 @@ TEST(Dock, FirstUseDocksWindowsAsTabsShowingOnlyTheSelectedOne)
     EXPECT_EQ(alpha->TitleBarHeight, 0.0f);
     EXPECT_FALSE(alpha->Hidden);
     EXPECT_TRUE(beta->Hidden);
+    ASSERT_FALSE(beta->DC.ChildWindows.empty());
+    EXPECT_TRUE(beta->DC.ChildWindows[0]->Hidden);
+    EXPECT_FALSE(alpha->DC.ChildWindows[0]->Hidden);
 
     // Both tabs are in the bar, side by side.
     const ImRect tabA = dock::GetDockSpaceTabRect(scene.dockId, "Alpha");
@@ -254,7 +266,8 @@ TEST(Dock, FirstUseDocksWindowsAsTabsShowingOnlyTheSelectedOne)
     EXPECT_LT(DisplayIndex(alpha), DisplayIndex(floater));
     f.MoveTo(area.GetCenter(), ui);
     f.Frame(ui);
-    EXPECT_EQ(GImGui->HoveredWindow, alpha);
+    ASSERT_NE(GImGui->HoveredWindow, nullptr);
+    EXPECT_EQ(GImGui->HoveredWindow->RootWindow, alpha); // its child, not the hidden tab's
     f.MoveTo(ImVec2(650, 450), ui);
     f.Frame(ui);
     EXPECT_EQ(GImGui->HoveredWindow, floater);
@@ -263,4 +276,196 @@ TEST(Dock, FirstUseDocksWindowsAsTabsShowingOnlyTheSelectedOne)
     f.Click(ImVec2(200, 300), ui);
     EXPECT_LT(DisplayIndex(alpha), DisplayIndex(floater));
     EXPECT_GT(DisplayIndex(alpha), DisplayIndex(host));
+}
+
+TEST(Dock, ClickingATabSelectsItsWindow)
+{
+    UiFixture f;
+    ASSERT_TRUE(f.Open(FreshIni("click_tab")));
+    Scene scene;
+    auto ui = [&] { scene(); };
+    f.Frames(3, ui);
+    ASSERT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+
+    // The press selects, on that very frame.
+    f.MoveTo(dock::GetDockSpaceTabRect(scene.dockId, "Beta").GetCenter(), ui);
+    f.Frame(ui, 1);
+    EXPECT_TRUE(scene.betaVisible);
+    EXPECT_FALSE(scene.alphaVisible);
+    EXPECT_FALSE(Win("Beta")->Hidden);
+    EXPECT_FALSE(Win("Beta")->DC.ChildWindows[0]->Hidden);
+    EXPECT_TRUE(Win("Alpha")->DC.ChildWindows[0]->Hidden);
+    f.Frame(ui, 0);
+    f.Frame(ui);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Beta");
+    EXPECT_FALSE(scene.alphaVisible);
+    EXPECT_TRUE(scene.betaVisible);
+    EXPECT_TRUE(Win("Alpha")->Hidden);
+    EXPECT_FALSE(Win("Beta")->Hidden);
+    EXPECT_EQ(GImGui->NavWindow, Win("Beta")); // the clicked tab's window takes the keyboard
+
+    f.Click(dock::GetDockSpaceTabRect(scene.dockId, "Alpha").GetCenter(), ui);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+    EXPECT_TRUE(scene.alphaVisible);
+    EXPECT_FALSE(scene.betaVisible);
+    EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 2);
+}
+
+TEST(Dock, TabDraggedOutFloatsAndTitleBarDragOntoTheTargetDocksAgain)
+{
+    UiFixture f;
+    ASSERT_TRUE(f.Open(FreshIni("drag")));
+    Scene scene;
+    auto ui = [&] { scene(); };
+    f.Frames(3, ui);
+
+    // Drag Alpha's tab down and to the left, away from the drop target in the middle.
+    const ImRect tab = dock::GetDockSpaceTabRect(scene.dockId, "Alpha");
+    const ImVec2 grab = tab.GetCenter();
+    const ImVec2 drop(150, 550);
+    f.Drag(grab, drop, ui);
+    EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+    EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 1);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Beta");
+    EXPECT_TRUE(scene.alphaVisible);
+    EXPECT_TRUE(scene.betaVisible);
+
+    // The floating window follows the mouse by its title bar, at its floating size, in front.
+    ImGuiWindow* alpha = Win("Alpha");
+    ImGuiWindow* beta = Win("Beta");
+    EXPECT_NEAR(alpha->Pos.x, drop.x - (grab.x - tab.Min.x), 1.0f);
+    EXPECT_NEAR(alpha->Pos.y, drop.y - (grab.y - tab.Min.y), 1.0f);
+    EXPECT_GT(alpha->TitleBarHeight, 0.0f);
+    EXPECT_TRUE(alpha->TitleBarRect().Contains(drop));
+    EXPECT_EQ(alpha->Size.x, 300.0f);
+    EXPECT_EQ(alpha->Size.y, 200.0f);
+    EXPECT_LT(DisplayIndex(beta), DisplayIndex(alpha));
+    EXPECT_EQ(Win("Beta")->Pos.y, dock::GetDockSpaceTabBarRect(scene.dockId).Max.y);
+
+    // Dragging the floating window by its body over the target does not dock it.
+    const ImRect area = dock::GetDockSpaceRect(scene.dockId);
+    const ImRect bar = dock::GetDockSpaceTabBarRect(scene.dockId);
+    const ImVec2 target = ImRect(ImVec2(area.Min.x, bar.Max.y), area.Max).GetCenter();
+    ImVec2 body = alpha->Pos + ImVec2(150, 150);
+    f.Drag(body, target, ui);
+    EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+
+    // By its title bar: the drop target shows in the preview colour, and the release docks it.
+    const ImU32 preview = ImGui::ColorConvertFloat4ToU32(dock::GetStyle().Colors[dock::DockCol_DockingPreview]);
+    bool previewShown = false;
+    const ImVec2 title = alpha->Pos + ImVec2(80, alpha->TitleBarHeight * 0.5f);
+    f.Drag(title, target, ui, [&] {
+        const ImDrawList* fg = ImGui::GetForegroundDrawList(ImGui::GetMainViewport());
+        for (const ImDrawVert& v : fg->VtxBuffer)
+            previewShown |= v.col == preview;
+        EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+    });
+    EXPECT_TRUE(previewShown);
+    EXPECT_TRUE(dock::IsWindowDocked("Alpha"));
+    EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 2);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+    f.Frame(ui);
+    EXPECT_TRUE(scene.alphaVisible);
+    EXPECT_FALSE(scene.betaVisible);
+    EXPECT_EQ(alpha->Pos.y, bar.Max.y);
+    EXPECT_EQ(alpha->Size.x, area.GetWidth());
+
+    // Dragged out again, it takes back its floating size.
+    f.Drag(dock::GetDockSpaceTabRect(scene.dockId, "Alpha").GetCenter(), drop, ui);
+    EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+    EXPECT_EQ(alpha->Size.x, 300.0f);
+    EXPECT_EQ(alpha->Size.y, 200.0f);
+}
+
+TEST(Dock, LayoutIsSavedInTheIniFileAndFirstUseDockingRespectsIt)
+{
+    const std::string ini = FreshIni("persist");
+    {
+        UiFixture f;
+        ASSERT_TRUE(f.Open(ini));
+        Scene scene;
+        scene.showAlpha = false; // Gamma is docked first, then floated; Beta and Alpha stay, Alpha selected
+        auto ui = [&] {
+            scene();
+            scene.Dockable("Gamma");
+            scene.Dockable("Alpha");
+        };
+        f.Frames(3, ui);
+        ASSERT_EQ(dock::GetDockedWindowCount(scene.dockId), 3);
+        f.Drag(dock::GetDockSpaceTabRect(scene.dockId, "Gamma").GetCenter(), ImVec2(150, 550), ui);
+        ASSERT_FALSE(dock::IsWindowDocked("Gamma"));
+        f.Click(dock::GetDockSpaceTabRect(scene.dockId, "Alpha").GetCenter(), ui);
+        ASSERT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+        f.DestroyContext();
+    }
+
+    FILE* file = std::fopen(ini.c_str(), "r");
+    ASSERT_NE(file, nullptr) << "the layout was not saved";
+    std::string text;
+    char buf[256];
+    while (std::fgets(buf, sizeof(buf), file))
+        text += buf;
+    std::fclose(file);
+    EXPECT_NE(text.find("[Dock][Gamma]\nDockId=0x00000000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Dock][Alpha]"), std::string::npos) << text;
+
+    UiFixture f;
+    ASSERT_TRUE(f.Open(ini));
+    Scene scene;
+    scene.showAlpha = false;
+    bool alphaVisible = false, gammaVisible = false;
+    auto ui = [&] {
+        scene();
+        gammaVisible = scene.Dockable("Gamma");
+        alphaVisible = scene.Dockable("Alpha");
+    };
+    f.Frame(ui);
+    // Restored on the first frame: docked set, tab order and selection.
+    EXPECT_FALSE(dock::IsWindowDocked("Gamma"));
+    EXPECT_TRUE(dock::IsWindowDocked("Beta"));
+    EXPECT_TRUE(dock::IsWindowDocked("Alpha"));
+    EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 2);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+    EXPECT_TRUE(alphaVisible);
+    EXPECT_FALSE(scene.betaVisible);
+    EXPECT_TRUE(gammaVisible);
+    f.Frames(2, ui);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+    EXPECT_LT(dock::GetDockSpaceTabRect(scene.dockId, "Beta").Min.x,
+              dock::GetDockSpaceTabRect(scene.dockId, "Alpha").Min.x);
+}
+
+TEST(Dock, EmptyDockAreaDrawsNothingAndLetsClicksThrough)
+{
+    UiFixture f;
+    ASSERT_TRUE(f.Open(FreshIni("empty")));
+    Scene scene;
+    scene.showAlpha = scene.showBeta = false;
+    auto ui = [&] { scene(); };
+    f.Frames(2, ui);
+    const ImRect area = dock::GetDockSpaceRect(scene.dockId);
+    EXPECT_GT(area.GetWidth(), 500.0f);
+    f.Click(area.GetCenter(), ui);
+    EXPECT_EQ(GImGui->HoveredWindow, nullptr);
+    EXPECT_FALSE(ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow));
+    EXPECT_FALSE(ImGui::GetIO().WantCaptureMouse);
+    EXPECT_EQ(Win("InvisibleWindow")->DrawList->VtxBuffer.Size, 0);
+
+    // Docked windows that are not submitted (another page shown) leave the area empty again.
+    scene.showAlpha = scene.showBeta = true;
+    f.Frames(2, ui);
+    ASSERT_NE(GImGui->HoveredWindow, nullptr);
+    EXPECT_EQ(GImGui->HoveredWindow->RootWindow, Win("Alpha"));
+    scene.showAlpha = scene.showBeta = false;
+    f.Frames(3, ui); // tabs go one frame after their windows, the hover follows one frame later
+    EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 2);
+    EXPECT_EQ(GImGui->HoveredWindow, nullptr);
+    EXPECT_FALSE(ImGui::GetIO().WantCaptureMouse);
+    // And they come back as they were.
+    scene.showAlpha = scene.showBeta = true;
+    f.Frames(2, ui);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
+    EXPECT_TRUE(scene.alphaVisible);
+    ASSERT_NE(GImGui->HoveredWindow, nullptr);
+    EXPECT_EQ(GImGui->HoveredWindow->RootWindow, Win("Alpha"));
 }
