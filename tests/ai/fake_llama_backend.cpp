@@ -123,7 +123,8 @@ public:
     }
     int32_t Decode(llama_context*, llama_batch batch) override
     {
-        script->inDecode = true;
+        if (script->inDecode.exchange(true))
+            script->overlapDetected = true;
         script->decodeEntered++;
         if (script->decodeDelay.count() > 0)
             std::this_thread::sleep_for(script->decodeDelay);
