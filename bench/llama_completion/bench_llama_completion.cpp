@@ -1,0 +1,138 @@
+// Tokens per second of LlamaCppIntegration::GenerateCompletion beside llama.cpp's
+// own llama-completion (greedy, temperature 0) on the same generated model,
+// prompt, thread count and token count.
+//
+// Usage: bench_llama_completion [tokens] [threads] [runs]
+#include "ai/LlamaCppIntegration.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+static double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// The value before " ms" on llama-completion's perf line that starts with `key`.
+static double PerfMs(const std::string& log, const std::string& key, size_t from = 0)
+{
+    size_t at = log.find(key, from);
+    if (at == std::string::npos)
+        return -1.0;
+    at = log.find('=', at);
+    return at == std::string::npos ? -1.0 : std::atof(log.c_str() + at + 1);
+}
+
+int main(int argc, char** argv)
+{
+    const int tokens = argc > 1 ? std::atoi(argv[1]) : 128;
+    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+    const int threads = argc > 2 ? std::atoi(argv[2]) : (int)std::min(4u, hw);
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
+
+    char pattern[] = "/tmp/dravik-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+        return 1;
+    const std::string dir = pattern;
+    const std::string model = dir + "/bench.gguf";
+    // About 6.4 million parameters: 6 layers of width 256, feed-forward 1024.
+    const std::string gen = std::string("python3 ") + DRAVIK_GGUF_GENERATOR + " " + model +
+                            " --embd 256 --layers 6 --ff 1024 --heads 8 --seed 11";
+    if (std::system(gen.c_str()) != 0)
+    {
+        std::cerr << "Error: model generator failed: " << gen << std::endl;
+        return 1;
+    }
+    // Shorter than the batch, so both sides decode the whole prompt.
+    const std::string prompt = "Channel 1 reads 12.5 volts, channel 2 reads 3.3 amperes. What does it mean for the system?";
+
+    LlamaCppConfig config;
+    config.model_path = model;
+    config.context_size = 2048;
+    config.batch_size = 128;
+    config.threads = (uint32_t)threads;
+    config.max_tokens = (uint32_t)tokens;
+    LlamaCppIntegration llama(config);
+
+    // The integration's own lines are kept out of the figures.
+    std::ostringstream sink;
+    std::streambuf* saved = std::cout.rdbuf(sink.rdbuf());
+    if (!llama.Initialize())
+    {
+        std::cout.rdbuf(saved);
+        std::cerr << "Error: the model did not load" << std::endl;
+        return 1;
+    }
+    llama.GenerateCompletion(prompt, 0); // warm-up
+    std::cout.rdbuf(saved);
+
+    // llama.cpp's own tool, timed by its own perf counters: its total time
+    // leaves out the model load, as the integration's figure does.
+    const std::string log = dir + "/completion.log";
+    const std::string cmd = "llama-completion -m " + model + " -p \"" + prompt + "\" -n " + std::to_string(tokens) +
+                            " --temp 0 --ignore-eos -no-cnv -s 1 -c 2048 -b 128 -t " + std::to_string(threads) +
+                            " -tb " + std::to_string(threads) + " > /dev/null 2> " + log;
+
+    // The two alternate, so a change of machine load falls on both.
+    std::vector<double> ours, theirs, theirsEval;
+    int generated = 0;
+    for (int r = 0; r < runs + 1; r++)
+    {
+        sink.str("");
+        saved = std::cout.rdbuf(sink.rdbuf());
+        auto t0 = std::chrono::steady_clock::now();
+        llama.GenerateCompletion(prompt, 0);
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::cout.rdbuf(saved);
+        const std::string out = sink.str();
+        const size_t at = out.rfind("\nGenerated ");
+        generated = at == std::string::npos ? 0 : std::atoi(out.c_str() + at + 11);
+
+        if (std::system(cmd.c_str()) != 0)
+        {
+            std::cerr << "Error: llama-completion failed: " << cmd << std::endl;
+            return 1;
+        }
+        std::ifstream in(log);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        const std::string text = ss.str();
+        const double total = PerfMs(text, "total time");
+        // "eval time" also ends "prompt eval time": take the line after it.
+        const size_t promptLine = text.find("prompt eval time");
+        const double eval = promptLine == std::string::npos ? -1.0 : PerfMs(text, " eval time", promptLine + 16);
+        if (r == 0 || total <= 0.0)
+            continue; // the first round warms the file cache
+        ours.push_back(generated / s);
+        theirs.push_back(tokens / (total / 1000.0));
+        if (eval > 0.0)
+            theirsEval.push_back((tokens - 1) / (eval / 1000.0));
+    }
+    saved = std::cout.rdbuf(sink.rdbuf());
+    llama.Shutdown();
+    std::cout.rdbuf(saved);
+    fs::remove_all(dir);
+
+    const double a = Median(ours), b = Median(theirs);
+    std::printf("model: 6 layers x 256, vocabulary 260, %d threads, %d tokens, median of %d runs\n", threads, tokens,
+                runs);
+    std::printf("GenerateCompletion: %.1f tokens/s (last run generated %d tokens; context re-created each call)\n", a,
+                generated);
+    std::printf("llama-completion:   %.1f tokens/s (prompt + generation; generation alone %.1f tokens/s)\n", b,
+                Median(theirsEval));
+    std::printf("ratio: %.3f\n", b > 0.0 ? a / b : 0.0);
+    return 0;
+}
