@@ -1,0 +1,29 @@
+// The application object: owns the one window and runs the frame loop.
+#pragma once
+
+#include "window/GLWindow.h"
+
+#include <memory>
+#include <string>
+
+class Application
+{
+public:
+    explicit Application(const std::string& name);
+    ~Application();
+
+    // Runs frames until the window's running flag is cleared.
+    void RunLoop();
+
+    std::unique_ptr<nwindow::GLWindow> window;
+};
+
+// The one Application, or null.
+extern Application* ApplicationInstance;
+
+// The window in its initial state: contexts created, nothing initialised.
+std::unique_ptr<nwindow::GLWindow> MakeWindow();
+
+constexpr uint16_t ApplicationWindowWidth = 1024;
+constexpr uint16_t ApplicationWindowHeight = 720;
+constexpr double FramePeriod = 1.0 / 60.0;

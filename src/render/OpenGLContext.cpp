@@ -1,0 +1,169 @@
+#include "render/OpenGLContext.h"
+
+#include "window/IWindow.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <stb/stb_image.h>
+
+#include <iostream>
+
+namespace nrender
+{
+
+static nwindow::IWindow* WindowOf(GLFWwindow* native_window)
+{
+    return static_cast<nwindow::IWindow*>(glfwGetWindowUserPointer(native_window));
+}
+
+static void KeyCallback(GLFWwindow* native_window, int key, int scancode, int action, int mods)
+{
+    if (nwindow::IWindow* window = WindowOf(native_window))
+        window->OnKey(key, scancode, action, mods);
+}
+
+static void ScrollCallback(GLFWwindow* native_window, double x_offset, double y_offset)
+{
+    (void)x_offset;
+    if (nwindow::IWindow* window = WindowOf(native_window))
+        window->OnScroll(y_offset);
+}
+
+static void WindowCloseCallback(GLFWwindow* native_window)
+{
+    if (nwindow::IWindow* window = WindowOf(native_window))
+        window->OnClose();
+}
+
+static void WindowSizeCallback(GLFWwindow* native_window, int width, int height)
+{
+    nwindow::IWindow* window = WindowOf(native_window);
+    if (!window)
+        return;
+    // A minimised window reports 0 x 0.
+    if (width < 1 || height < 1)
+    {
+        std::cerr << "Warning: Invalid window dimensions (" << width << "x" << height << ")" << std::endl;
+        return;
+    }
+    window->OnResize(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+}
+
+// The program's own icon, a PNG beside the program. Without it the window keeps
+// the default icon, quietly.
+static void SetWindowIcon(GLFWwindow* native_window)
+{
+    static const char* const candidates[] = {"media/dravik-lite-icon.png", "../media/dravik-lite-icon.png",
+                                             "../../media/dravik-lite-icon.png"};
+    for (const char* path : candidates)
+    {
+        int w = 0, h = 0, channels = 0;
+        unsigned char* pixels = stbi_load(path, &w, &h, &channels, 4);
+        if (!pixels)
+            continue;
+        GLFWimage image = {w, h, pixels};
+        glfwSetWindowIcon(native_window, 1, &image);
+        stbi_image_free(pixels);
+        return;
+    }
+}
+
+int OpenGLContext::Init(nwindow::IWindow* owner)
+{
+    if (!owner)
+    {
+        std::cerr << "Error: Cannot initialize OpenGL context - null window pointer" << std::endl;
+        return RenderFailure;
+    }
+    window = owner;
+
+    if (!glfwInit())
+    {
+        std::cerr << "Error: GLFW initialization failed" << std::endl;
+        return RenderFailure;
+    }
+
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+
+    GLFWwindow* native_window = glfwCreateWindow(window->width, window->height, window->title.c_str(), nullptr, nullptr);
+    if (!native_window)
+    {
+        std::cerr << "Error: GLFW window creation failed" << std::endl;
+        glfwTerminate();
+        return RenderFailure;
+    }
+
+    window->SetNativeWindow(native_window);
+    glfwSetWindowUserPointer(native_window, window);
+
+    glfwSetWindowCloseCallback(native_window, WindowCloseCallback);
+    glfwSetWindowSizeCallback(native_window, WindowSizeCallback);
+    glfwSetKeyCallback(native_window, KeyCallback);
+    glfwSetScrollCallback(native_window, ScrollCallback);
+
+    glfwMakeContextCurrent(native_window);
+
+    const GLenum code = glewInit();
+    if (code != GLEW_OK)
+    {
+        std::cerr << "Error: GLEW initialization failed - " << glewGetErrorString(code) << std::endl;
+        glfwDestroyWindow(native_window);
+        // The window is gone: End must not see it again.
+        window->SetNativeWindow(nullptr);
+        glfwTerminate();
+        return RenderFailure;
+    }
+
+    SetWindowIcon(native_window);
+
+    glfwSwapInterval(1);
+
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+
+    std::cout << "OpenGL context initialized successfully" << std::endl;
+    std::cout << "OpenGL Version: " << glGetString(GL_VERSION) << std::endl;
+    std::cout << "GLSL Version: " << glGetString(GL_SHADING_LANGUAGE_VERSION) << std::endl;
+    return RenderSuccess;
+}
+
+void OpenGLContext::PreRender()
+{
+    if (!window)
+    {
+        std::cerr << "Error: Cannot pre-render - window not initialized" << std::endl;
+        return;
+    }
+    glViewport(0, 0, window->width, window->height);
+    glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void OpenGLContext::PostRender()
+{
+    if (!window)
+    {
+        std::cerr << "Error: Cannot post-render - window not initialized" << std::endl;
+        return;
+    }
+    glfwPollEvents();
+    glfwSwapBuffers(window->GetNativeWindow());
+}
+
+void OpenGLContext::End()
+{
+    if (!window)
+    {
+        std::cerr << "Warning: Cannot end context - window not initialized" << std::endl;
+        return;
+    }
+    // After a failed Init GLFW is no longer initialised and ignores both calls.
+    glfwDestroyWindow(window->GetNativeWindow());
+    glfwTerminate();
+    std::cout << "OpenGL context terminated successfully" << std::endl;
+}
+
+} // namespace nrender
