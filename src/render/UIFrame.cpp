@@ -4,6 +4,7 @@
 
 #include "dock/Dock.h"
 #include "ui/DashboardDockSpace.h"
+#include "ui/LiveViewSettings.h"
 #include "ui/Sidebar.h"
 #include "ui/TopBar.h"
 
@@ -130,7 +131,7 @@ static const SettingsSection SettingsSections[] = {
     {"UIContextSerial", nullptr},        // SerialSettingsPage
     {"UIContextDataReception", nullptr}, // DataReceptionSettingsPage
     {"UIContextCSV", nullptr},           // CsvSettingsPage
-    {"UIContextViewer", nullptr},        // LiveViewSettingsPage
+    {"UIContextViewer", LiveViewSettingsPage},
     {"UIContextAI", nullptr},            // AIModelSettingsPage
 };
 
