@@ -1,0 +1,191 @@
+// The Application and its window, in-process and as the real program.
+#include "support/ChildProgram.h"
+#include "support/UiHarness.h"
+
+#include "render/SceneView.h"
+
+#include <GLFW/glfw3.h>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using uitest::ChildProgram;
+using uitest::ConsoleCapture;
+using uitest::ProgramDirectory;
+using uitest::UiHarness;
+
+// Positions of the lines in text, in the order given; -1 for a missing one.
+static std::vector<int> LinePositions(const std::string& text, const std::vector<std::string>& lines)
+{
+    std::vector<int> positions;
+    for (const std::string& line : lines)
+    {
+        const size_t at = text.find(line);
+        positions.push_back(at == std::string::npos ? -1 : static_cast<int>(at));
+    }
+    return positions;
+}
+
+static void ExpectInOrder(const std::string& text, const std::vector<std::string>& lines)
+{
+    const std::vector<int> at = LinePositions(text, lines);
+    for (size_t i = 0; i < lines.size(); i++)
+    {
+        EXPECT_GE(at[i], 0) << "missing: " << lines[i] << "\n" << text;
+        if (i > 0)
+        {
+            EXPECT_LT(at[i - 1], at[i]) << lines[i - 1] << " before " << lines[i];
+        }
+    }
+}
+
+TEST(Application, StartUpAndShutDownLinesInOrder)
+{
+    ProgramDirectory dir;
+    ConsoleCapture console;
+    {
+        UiHarness ui;
+        ASSERT_TRUE(ui.HasWindow());
+        EXPECT_EQ(ApplicationInstance, &ui.App());
+        EXPECT_EQ(ui.Window().width, 1024);
+        EXPECT_EQ(ui.Window().height, 720);
+        EXPECT_EQ(ui.Window().title, "Dravik Lite");
+        int w = 0, h = 0;
+        glfwGetWindowSize(ui.Window().GetNativeWindow(), &w, &h);
+        EXPECT_EQ(w, 1024);
+        EXPECT_EQ(h, 720);
+        EXPECT_EQ(glfwGetWindowAttrib(ui.Window().GetNativeWindow(), GLFW_CONTEXT_VERSION_MAJOR), 4);
+        EXPECT_EQ(glfwGetWindowAttrib(ui.Window().GetNativeWindow(), GLFW_OPENGL_PROFILE), GLFW_OPENGL_CORE_PROFILE);
+        ui.RunFrames(3);
+    }
+    EXPECT_EQ(ApplicationInstance, nullptr);
+    ExpectInOrder(console.Out(), {
+                                     "OpenGL context initialized successfully\n",
+                                     "OpenGL Version: ",
+                                     "GLSL Version: ",
+                                     "Found fonts directory: ",
+                                     "Attempting to load font: ",
+                                     "Successfully loaded font: ",
+                                     "Attempting to load FontAwesome font: ",
+                                     "Successfully loaded FontAwesome font: ",
+                                     "Background image loaded successfully from: media/velon-x-standalone.png\n",
+                                     "Background texture created: 1200x600\n",
+                                     "UI context initialized successfully\n",
+                                     "Successfully created framebuffer (595x842)\n",
+                                     "Loading vertex shader: trivs.shader\n",
+                                     "Vertex shader content length: ",
+                                     "Loading fragment shader: trifs.shader\n",
+                                     "Fragment shader content length: ",
+                                     "UI context terminated successfully\n",
+                                     "OpenGL context terminated successfully\n",
+                                 });
+    EXPECT_TRUE(console.Err().empty()) << console.Err();
+}
+
+TEST(Application, SingletonNameAndLoopRefusals)
+{
+    ProgramDirectory dir;
+    ConsoleCapture console;
+    UiHarness ui;
+    ASSERT_TRUE(ui.HasWindow());
+    {
+        Application second("Dravik Lite");
+        EXPECT_EQ(second.window, nullptr);
+        EXPECT_EQ(console.ErrLines().back(),
+                  "Error: Application singleton already exists - multiple instances not allowed");
+        second.RunLoop();
+        EXPECT_EQ(console.ErrLines().back(), "Error: Cannot start application loop - window not initialized");
+    }
+    // The refused instance leaves the first registered.
+    EXPECT_EQ(ApplicationInstance, &ui.App());
+
+    // A window that is no longer running starts no loop.
+    ui.Window().OnClose();
+    ui.App().RunLoop();
+    EXPECT_EQ(console.ErrLines().back(), "Error: Cannot start application loop - window not running");
+}
+
+TEST(Application, EmptyNameGetsNoWindow)
+{
+    ConsoleCapture console;
+    Application* app = new Application("");
+    EXPECT_EQ(app->window, nullptr);
+    EXPECT_EQ(ApplicationInstance, app);
+    EXPECT_EQ(console.ErrLines(), std::vector<std::string>{"Error: Application name cannot be empty"});
+    delete app;
+    EXPECT_EQ(ApplicationInstance, nullptr);
+}
+
+TEST(Application, CloseEndsTheLoopAndResizeRepaints)
+{
+    ProgramDirectory dir;
+    ConsoleCapture console;
+    UiHarness ui;
+    ASSERT_TRUE(ui.HasWindow());
+    GLFWwindow* native = ui.Window().GetNativeWindow();
+    ui.RunFrames(2);
+
+    // A size event re-creates the scene's frame buffer and draws a frame at once.
+    const int frames = ImGui::GetFrameCount();
+    glfwSetWindowSize(native, 800, 600);
+    for (int i = 0; i < 50 && ui.Window().width != 800; i++)
+        glfwWaitEventsTimeout(0.05);
+    EXPECT_EQ(ui.Window().width, 800);
+    EXPECT_EQ(ui.Window().height, 600);
+    EXPECT_GE(console.FindOut("Successfully created framebuffer (800x600)"), 0) << console.Out();
+    EXPECT_GT(ImGui::GetFrameCount(), frames);
+
+    // A minimised window reports 0 x 0: a warning, and the size is kept.
+    GLFWwindowsizefun size_callback = glfwSetWindowSizeCallback(native, nullptr);
+    glfwSetWindowSizeCallback(native, size_callback);
+    ASSERT_NE(size_callback, nullptr);
+    size_callback(native, 0, 0);
+    EXPECT_EQ(console.ErrLines().back(), "Warning: Invalid window dimensions (0x0)");
+    EXPECT_EQ(ui.Window().width, 800);
+
+    // The window manager's close request ends the loop after the current frame.
+    const unsigned long own_window = uitest::FindWindowOfProcess(getpid(), 10.0);
+    ASSERT_NE(own_window, 0u);
+    uitest::SendWindowClose(own_window);
+    ui.App().RunLoop();
+    EXPECT_FALSE(ui.Window().IsRunning());
+}
+
+TEST(Program, ClosedByTheUserExitsZeroAfterTearingDown)
+{
+    ProgramDirectory dir;
+    ChildProgram program(dir.Path());
+    const unsigned long window = program.FindWindow(60.0);
+    ASSERT_NE(window, 0u) << program.Out() << program.Err();
+    // Let it run some frames, then close it as a user does.
+    for (int i = 0; i < 100 && program.Out().find("Fragment shader content length") == std::string::npos; i++)
+        usleep(50000);
+    uitest::SendWindowClose(window);
+    ASSERT_TRUE(program.Wait(60.0)) << program.Out() << program.Err();
+    EXPECT_EQ(program.ExitCode(), 0) << program.Err();
+    ExpectInOrder(program.Out(), {
+                                     "OpenGL context initialized successfully\n",
+                                     "UI context initialized successfully\n",
+                                     "Successfully created framebuffer (595x842)\n",
+                                     "UI context terminated successfully\n",
+                                     "OpenGL context terminated successfully\n",
+                                 });
+    EXPECT_EQ(program.Err().find("Error: "), std::string::npos) << program.Err();
+}
+
+TEST(Program, WithoutOpenGL41ExitsZeroWithTheTwoLines)
+{
+    ProgramDirectory dir;
+    ChildProgram program(dir.Path(), {{"MESA_GL_VERSION_OVERRIDE", "3.3"}, {"MESA_GLSL_VERSION_OVERRIDE", "330"}});
+    ASSERT_TRUE(program.Wait(60.0)) << program.Out() << program.Err();
+    EXPECT_EQ(program.ExitCode(), 0) << program.Err();
+    ExpectInOrder(program.Err(), {
+                                     "Error: GLFW window creation failed\n",
+                                     "Error: Failed to initialize application window - error code: 5\n",
+                                     "Error: Cannot start application loop - window not initialized\n",
+                                 });
+    // The UI context was never initialised.
+    EXPECT_EQ(program.Out().find("UI context initialized successfully"), std::string::npos);
+    EXPECT_EQ(program.Out().find("Successfully created framebuffer"), std::string::npos);
+}
