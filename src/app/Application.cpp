@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "render/RenderContext.h"
+#include "serial/CsvRecorder.h"
 
 #include <GLFW/glfw3.h>
 
@@ -36,6 +37,8 @@ Application::Application(const std::string& name)
 
 Application::~Application()
 {
+    if (IsCsvRecording())
+        StopCsvRecording();
     window.reset();
     // A refused second instance leaves the first one registered.
     if (ApplicationInstance == this)

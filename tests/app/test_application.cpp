@@ -3,6 +3,7 @@
 #include "support/UiHarness.h"
 
 #include "render/SceneView.h"
+#include "serial/CsvRecorder.h"
 
 #include <GLFW/glfw3.h>
 
@@ -104,6 +105,19 @@ TEST(Application, SingletonNameAndLoopRefusals)
     ui.Window().OnClose();
     ui.App().RunLoop();
     EXPECT_EQ(console.ErrLines().back(), "Error: Cannot start application loop - window not running");
+}
+
+TEST(Application, DestructorStopsTheRecording)
+{
+    ProgramDirectory dir;
+    ConsoleCapture console;
+    Application* app = new Application("Dravik Lite");
+    ASSERT_NE(app->window, nullptr);
+    ASSERT_TRUE(StartCsvRecording("shell.csv", {"A"}));
+    ASSERT_TRUE(IsCsvRecording());
+    delete app;
+    EXPECT_FALSE(IsCsvRecording());
+    EXPECT_EQ(ApplicationInstance, nullptr);
 }
 
 TEST(Application, EmptyNameGetsNoWindow)
