@@ -4,10 +4,6 @@
 // hover, mouse, limits and pixel queries. Mouse wheel zooms, left drag pans, double-click fits.
 #pragma once
 
-// ImVec2 arithmetic for the layer's internals and custom items (needs to come before <imgui.h>).
-#ifndef IMGUI_DEFINE_MATH_OPERATORS
-#define IMGUI_DEFINE_MATH_OPERATORS
-#endif
 #include <imgui.h>
 
 struct ImPlotContext;

@@ -1,10 +1,10 @@
 // Internals of the plotting layer: plot and item state, the item machinery (begin/end item with
 // legend registration and colour resolution, next-item data, fitting), transformers, getters,
 // renderers and the batched primitive loop. Custom plot items are built on these.
-// Include it before <imgui.h>, as <imgui_internal.h> asks.
+// It needs no ImVec2 operators itself; included before <imgui.h> it turns them on for its includer.
 #pragma once
 
-#ifndef IMGUI_DEFINE_MATH_OPERATORS
+#if !defined(IMGUI_VERSION) && !defined(IMGUI_DEFINE_MATH_OPERATORS)
 #define IMGUI_DEFINE_MATH_OPERATORS
 #endif
 #include <imgui_internal.h>

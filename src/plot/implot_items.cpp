@@ -98,9 +98,10 @@ const ImPlotNextItemData& GetItemData() { return GetCurrentContext()->NextItemDa
 // Lines
 //-----------------------------------------------------------------------------
 
-template <class G> static void PlotLineEx(const char* label_id, const G& getter, ImPlotLineFlags)
+// The item flags (ImPlotItemFlags_*) share each item's flags argument.
+template <class G> static void PlotLineEx(const char* label_id, const G& getter, ImPlotLineFlags flags)
 {
-    if (!BeginItemEx(label_id, Fitter1<G>(getter), 0, ImPlotCol_Line))
+    if (!BeginItemEx(label_id, Fitter1<G>(getter), flags, ImPlotCol_Line))
         return;
     const ImPlotNextItemData& s = GetItemData();
     if (getter.Count > 1 && s.RenderLine)
@@ -135,9 +136,10 @@ void PlotLineG(const char* label_id, ImPlotGetter getter_func, void* data, int c
 // Shaded areas
 //-----------------------------------------------------------------------------
 
-template <class G1, class G2> static void PlotShadedEx(const char* label_id, const G1& getter1, const G2& getter2)
+template <class G1, class G2>
+static void PlotShadedEx(const char* label_id, const G1& getter1, const G2& getter2, ImPlotShadedFlags flags)
 {
-    if (!BeginItemEx(label_id, Fitter2<G1, G2>(getter1, getter2), 0, ImPlotCol_Fill))
+    if (!BeginItemEx(label_id, Fitter2<G1, G2>(getter1, getter2), flags, ImPlotCol_Fill))
         return;
     const ImPlotNextItemData& s = GetItemData();
     if (getter1.Count > 1 && getter2.Count > 1 && s.RenderFill)
@@ -146,7 +148,7 @@ template <class G1, class G2> static void PlotShadedEx(const char* label_id, con
 }
 
 template <typename T>
-void PlotShaded(const char* label_id, const T* xs, const T* ys, int count, double yref, ImPlotShadedFlags,
+void PlotShaded(const char* label_id, const T* xs, const T* ys, int count, double yref, ImPlotShadedFlags flags,
                 int offset, int stride)
 {
     if (!isfinite(yref))
@@ -157,15 +159,15 @@ void PlotShaded(const char* label_id, const T* xs, const T* ys, int count, doubl
     GetterXY<IndexerIdx<T>, IndexerIdx<T>> getter1(IndexerIdx<T>(xs, count, offset, stride),
                                                    IndexerIdx<T>(ys, count, offset, stride), count);
     GetterXY<IndexerIdx<T>, IndexerConst> getter2(IndexerIdx<T>(xs, count, offset, stride), IndexerConst(yref), count);
-    PlotShadedEx(label_id, getter1, getter2);
+    PlotShadedEx(label_id, getter1, getter2, flags);
 }
 
 void PlotShadedG(const char* label_id, ImPlotGetter getter_func1, void* data1, ImPlotGetter getter_func2, void* data2,
-                 int count, ImPlotShadedFlags)
+                 int count, ImPlotShadedFlags flags)
 {
     GetterFuncPtr getter1(getter_func1, data1, count);
     GetterFuncPtr getter2(getter_func2, data2, count);
-    PlotShadedEx(label_id, getter1, getter2);
+    PlotShadedEx(label_id, getter1, getter2, flags);
 }
 
 //-----------------------------------------------------------------------------
@@ -176,7 +178,7 @@ template <typename T>
 void PlotInfLines(const char* label_id, const T* values, int count, ImPlotInfLinesFlags flags, int offset, int stride)
 {
     // The lines span whatever the axes show, so they take no part in fitting.
-    if (!BeginItem(label_id, ImPlotItemFlags_NoFit, ImPlotCol_Line))
+    if (!BeginItem(label_id, flags | ImPlotItemFlags_NoFit, ImPlotCol_Line))
         return;
     const ImPlotNextItemData& s = GetItemData();
     if (s.RenderLine && count > 0)
