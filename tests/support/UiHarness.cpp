@@ -5,6 +5,7 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <backends/imgui_impl_glfw.h>
 #include <stb/stb_image_write.h>
 
 #include <cstdlib>
@@ -78,7 +79,23 @@ static int FindLine(const std::vector<std::string>& lines, const std::string& li
 int ConsoleCapture::FindOut(const std::string& line) const { return FindLine(OutLines(), line); }
 int ConsoleCapture::FindErr(const std::string& line) const { return FindLine(ErrLines(), line); }
 
-UiHarness::UiHarness() { app = new Application("Dravik Lite"); }
+UiHarness::UiHarness()
+{
+    app = new Application("Dravik Lite");
+    if (!app->window)
+        return;
+    // Tests share one X server and so one pointer, which other tests move over
+    // this window. Mouse input comes only from the test's own ImGui events: the
+    // back end hears no pointer or focus events, and takes the pointer as inside
+    // (so it does not poll the X pointer either).
+    GLFWwindow* native = Window().GetNativeWindow();
+    glfwSetCursorPosCallback(native, nullptr);
+    glfwSetCursorEnterCallback(native, nullptr);
+    glfwSetMouseButtonCallback(native, nullptr);
+    glfwSetWindowFocusCallback(native, nullptr);
+    ImGui_ImplGlfw_CursorEnterCallback(native, GLFW_TRUE);
+    ImGui::GetIO().AddFocusEvent(true);
+}
 
 UiHarness::~UiHarness() { delete app; }
 
@@ -90,7 +107,6 @@ void UiHarness::RunFrames(int count)
 
 void UiHarness::MoveMouse(ImVec2 pos)
 {
-    glfwSetCursorPos(Window().GetNativeWindow(), pos.x, pos.y);
     ImGui::GetIO().AddMousePosEvent(pos.x, pos.y);
     RunFrames(2);
 }

@@ -79,8 +79,8 @@ public:
 
     void RunFrames(int count);
 
-    // Input through ImGui's event queue; the real pointer is moved too, so the
-    // GLFW back end reports the same position. Each runs frames for the events.
+    // Input through ImGui's event queue only (the X pointer is shared by every
+    // test on the display and is not used). Each runs frames for the events.
     void MoveMouse(ImVec2 pos);
     void Click(ImVec2 pos);
     void PressKey(ImGuiKey key);
