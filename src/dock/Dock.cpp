@@ -22,8 +22,8 @@ namespace
 
 struct DockWindow
 {
-    ImGuiID ID = 0; // == ImGui's window id, ImHashStr(Name)
-    std::string Name;
+    ImGuiID ID = 0;                   // == ImGui's window id, ImHashStr(Name)
+    std::string Name;                 // as given to Begin, written to the ini file
     ImGuiID DockId = 0;               // dock space it is docked into, 0 = floating
     ImVec2 FloatSize = ImVec2(0, 0);  // size to take back when it floats again (0 = keep)
     int Order = 0;                    // tab order, as read from the ini file
@@ -276,6 +276,11 @@ void TabBar(DockSpaceState* ds)
     const float room = ds->BarRect.GetWidth() - style.ItemInnerSpacing.x * (tab_count - 1);
     const float shrink = width_sum > room && width_sum > 0.0f ? ImMax(room, 0.0f) / width_sum : 1.0f;
 
+    // The bar's lower edge in the selected tab's colour, as ImGui's tab bars draw it.
+    if (style.TabBarBorderSize > 0.0f)
+        draw_list->AddRectFilled(ImVec2(ds->BarRect.Min.x, ds->BarRect.Max.y - style.TabBarBorderSize), ds->BarRect.Max,
+                                 ImGui::GetColorU32(focused ? ImGuiCol_TabSelected : ImGuiCol_TabDimmedSelected));
+
     float x = ds->BarRect.Min.x;
     for (int i = 0; i < ds->Windows.Size; i++)
     {
@@ -350,8 +355,8 @@ void Settings_ReadLine(ImGuiContext*, ImGuiSettingsHandler*, void* entry, const 
         w->Order = i;
     else if (sscanf(line, "Selected=%d", &i) == 1)
         w->Selected = i != 0;
-    else if (sscanf(line, "FloatSize=%f,%f", &x, &y) == 2)
-        w->FloatSize = ImVec2(ImMax(x, 0.0f), ImMax(y, 0.0f));
+    else if (sscanf(line, "FloatSize=%f,%f", &x, &y) == 2 && x >= 1.0f && y >= 1.0f && x <= 16384.0f && y <= 16384.0f)
+        w->FloatSize = ImVec2(x, y); // anything else (NaN, negative, absurd) keeps the window's own size
 }
 
 // Rebuilds the dock spaces' tab lists from the entries read.
@@ -604,7 +609,8 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
             window->SkipItems = true;
             visible = false;
         }
-        KeepJustInFrontOfHost(window, ds->HostWindow);
+        if (selected)
+            KeepJustInFrontOfHost(window, ds->HostWindow);
         if (w->WantFocus && selected)
             ImGui::FocusWindow(window);
         w->WantFocus = false;

@@ -136,6 +136,7 @@ struct Scene
 {
     ImGuiID dockId = 0;
     bool showAlpha = true, showBeta = true, showFloater = false;
+    ImVec2 betaMinSize = ImVec2(0, 0); // size limits of the floating window
     bool alphaVisible = false, betaVisible = false;
 
     void Host()
@@ -157,10 +158,12 @@ struct Scene
         ImGui::End();
     }
 
-    bool Dockable(const char* name)
+    bool Dockable(const char* name, ImVec2 min_size = ImVec2(0, 0))
     {
         dock::SetNextWindowDockID(dockId, ImGuiCond_FirstUseEver);
         ImGui::SetNextWindowSize(ImVec2(300, 200), ImGuiCond_FirstUseEver);
+        if (min_size.x > 0.0f)
+            ImGui::SetNextWindowSizeConstraints(min_size, ImVec2(FLT_MAX, FLT_MAX));
         bool visible = dock::Begin(name);
         // Contents drawn whatever Begin returned, with a child window filling it.
         ImGui::Text("contents of %s", name);
@@ -177,7 +180,7 @@ struct Scene
         if (showAlpha)
             alphaVisible = Dockable("Alpha");
         if (showBeta)
-            betaVisible = Dockable("Beta");
+            betaVisible = Dockable("Beta", betaMinSize);
         if (showFloater)
         {
             // A plain window over the dock area.
@@ -283,6 +286,7 @@ TEST(Dock, ClickingATabSelectsItsWindow)
     UiFixture f;
     ASSERT_TRUE(f.Open(FreshIni("click_tab")));
     Scene scene;
+    scene.betaMinSize = ImVec2(1500, 1500); // limits the floating window only
     auto ui = [&] { scene(); };
     f.Frames(3, ui);
     ASSERT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
@@ -298,6 +302,8 @@ TEST(Dock, ClickingATabSelectsItsWindow)
     f.Frame(ui, 0);
     f.Frame(ui);
     EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Beta");
+    EXPECT_EQ(Win("Beta")->Size.x, dock::GetDockSpaceRect(scene.dockId).GetWidth());
+    EXPECT_LT(Win("Beta")->Size.y, 1500.0f);
     EXPECT_FALSE(scene.alphaVisible);
     EXPECT_TRUE(scene.betaVisible);
     EXPECT_TRUE(Win("Alpha")->Hidden);
@@ -346,18 +352,22 @@ TEST(Dock, TabDraggedOutFloatsAndTitleBarDragOntoTheTargetDocksAgain)
     const ImRect area = dock::GetDockSpaceRect(scene.dockId);
     const ImRect bar = dock::GetDockSpaceTabBarRect(scene.dockId);
     const ImVec2 target = ImRect(ImVec2(area.Min.x, bar.Max.y), area.Max).GetCenter();
-    ImVec2 body = alpha->Pos + ImVec2(150, 150);
-    f.Drag(body, target, ui);
-    EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
-
-    // By its title bar: the drop target shows in the preview colour, and the release docks it.
     const ImU32 preview = ImGui::ColorConvertFloat4ToU32(dock::GetStyle().Colors[dock::DockCol_DockingPreview]);
     bool previewShown = false;
-    const ImVec2 title = alpha->Pos + ImVec2(80, alpha->TitleBarHeight * 0.5f);
-    f.Drag(title, target, ui, [&] {
+    auto lookForPreview = [&] {
         const ImDrawList* fg = ImGui::GetForegroundDrawList(ImGui::GetMainViewport());
         for (const ImDrawVert& v : fg->VtxBuffer)
             previewShown |= v.col == preview;
+    };
+    ImVec2 body = alpha->Pos + ImVec2(150, 150);
+    f.Drag(body, target, ui, lookForPreview);
+    EXPECT_FALSE(previewShown);
+    EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+
+    // By its title bar: the drop target shows in the preview colour, and the release docks it.
+    const ImVec2 title = alpha->Pos + ImVec2(80, alpha->TitleBarHeight * 0.5f);
+    f.Drag(title, target, ui, [&] {
+        lookForPreview();
         EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
     });
     EXPECT_TRUE(previewShown);
@@ -375,6 +385,13 @@ TEST(Dock, TabDraggedOutFloatsAndTitleBarDragOntoTheTargetDocksAgain)
     EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
     EXPECT_EQ(alpha->Size.x, 300.0f);
     EXPECT_EQ(alpha->Size.y, 200.0f);
+
+    // The tab bar is a drop target too; released elsewhere over the area, the window stays floating.
+    f.Drag(alpha->Pos + ImVec2(80, alpha->TitleBarHeight * 0.5f), ImVec2(area.Min.x + 40, area.Max.y - 40), ui);
+    EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+    f.Drag(alpha->Pos + ImVec2(80, alpha->TitleBarHeight * 0.5f), ImVec2(bar.Max.x - 100, bar.GetCenter().y), ui);
+    EXPECT_TRUE(dock::IsWindowDocked("Alpha"));
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Alpha");
 }
 
 TEST(Dock, LayoutIsSavedInTheIniFileAndFirstUseDockingRespectsIt)
@@ -468,4 +485,34 @@ TEST(Dock, EmptyDockAreaDrawsNothingAndLetsClicksThrough)
     EXPECT_TRUE(scene.alphaVisible);
     ASSERT_NE(GImGui->HoveredWindow, nullptr);
     EXPECT_EQ(GImGui->HoveredWindow->RootWindow, Win("Alpha"));
+}
+
+TEST(Dock, DamagedIniEntriesAndUnknownDockSpacesLeaveWindowsUsable)
+{
+    UiFixture f;
+    ASSERT_TRUE(f.Open(FreshIni("damaged")));
+    const char* ini = "[Dock][Alpha]\nDockId=0xZZ\nFloatSize=nan,1e30\nOrder=abc\nSelected=\n"
+                      "[Dock][Beta]\nDockId=0x1234ABCD\nSelected=1\nFloatSize=-5,20\n"
+                      "[Dock][]\nDockId=0x1\n"
+                      "[Dock][Gamma\n";
+    ImGui::LoadIniSettingsFromMemory(ini);
+    Scene scene;
+    auto ui = [&] { scene(); };
+    f.Frames(3, ui);
+
+    // Alpha was seen before and left floating: first use does not apply any more.
+    EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+    EXPECT_TRUE(scene.alphaVisible);
+    EXPECT_EQ(Win("Alpha")->Size.x, 300.0f);
+    // Beta belongs to a dock space that is not submitted: it shows floating, with a title bar to drag it by.
+    EXPECT_TRUE(scene.betaVisible);
+    EXPECT_GT(Win("Beta")->TitleBarHeight, 0.0f);
+    EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 0);
+
+    // And it docks into ours when dropped there.
+    ImGuiWindow* beta = Win("Beta");
+    const ImRect area = dock::GetDockSpaceRect(scene.dockId);
+    f.Drag(beta->Pos + ImVec2(60, beta->TitleBarHeight * 0.5f), area.GetCenter(), ui);
+    EXPECT_EQ(dock::GetWindowDockID("Beta"), scene.dockId);
+    EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Beta");
 }
