@@ -137,6 +137,7 @@ struct Scene
     ImGuiID dockId = 0;
     bool showAlpha = true, showBeta = true, showFloater = false;
     ImVec2 betaMinSize = ImVec2(0, 0); // size limits of the floating window
+    bool hostThroughDock = false;      // the program begins its host window with dock::Begin
     bool alphaVisible = false, betaVisible = false;
 
     void Host()
@@ -148,10 +149,14 @@ struct Scene
         ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
         ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0.0f);
         ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0.0f, 0.0f));
-        ImGui::Begin("InvisibleWindow", nullptr,
-                     ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
-                         ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBackground |
-                         ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoNavFocus);
+        const ImGuiWindowFlags flags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize |
+                                       ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
+                                       ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoBringToFrontOnFocus |
+                                       ImGuiWindowFlags_NoNavFocus;
+        if (hostThroughDock)
+            dock::Begin("InvisibleWindow", nullptr, flags);
+        else
+            ImGui::Begin("InvisibleWindow", nullptr, flags);
         ImGui::PopStyleVar(3);
         dockId = dock::DockSpace(ImGui::GetID("InvisibleWindowDockSpace"), ImVec2(0, 0),
                                  dock::DockNodeFlags_PassthruCentralNode);
@@ -401,6 +406,7 @@ TEST(Dock, LayoutIsSavedInTheIniFileAndFirstUseDockingRespectsIt)
         UiFixture f;
         ASSERT_TRUE(f.Open(ini));
         Scene scene;
+        scene.hostThroughDock = true;
         scene.showAlpha = false; // Gamma is docked first, then floated; Beta and Alpha stay, Alpha selected
         auto ui = [&] {
             scene();
@@ -429,6 +435,7 @@ TEST(Dock, LayoutIsSavedInTheIniFileAndFirstUseDockingRespectsIt)
     UiFixture f;
     ASSERT_TRUE(f.Open(ini));
     Scene scene;
+    scene.hostThroughDock = true;
     scene.showAlpha = false;
     bool alphaVisible = false, gammaVisible = false;
     auto ui = [&] {
@@ -438,6 +445,7 @@ TEST(Dock, LayoutIsSavedInTheIniFileAndFirstUseDockingRespectsIt)
     };
     f.Frame(ui);
     // Restored on the first frame: docked set, tab order and selection.
+    EXPECT_FALSE(dock::IsWindowDocked("InvisibleWindow"));
     EXPECT_FALSE(dock::IsWindowDocked("Gamma"));
     EXPECT_TRUE(dock::IsWindowDocked("Beta"));
     EXPECT_TRUE(dock::IsWindowDocked("Alpha"));
