@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -65,7 +66,11 @@ static void LoadAISettingsLocked(bool quiet)
     if (aiSettingsLoaded)
         return;
 
-    std::ifstream file(aiSettingsFileName);
+    // A directory opens as a stream on Linux but cannot be read: it counts as missing.
+    std::error_code error;
+    std::ifstream file;
+    if (!std::filesystem::is_directory(aiSettingsFileName, error))
+        file.open(aiSettingsFileName);
     if (!file.is_open())
     {
         if (!quiet)

@@ -18,14 +18,18 @@ namespace
 {
 const std::string Ctx = "STATUS: All data channels normal\n\nCurrent readings & averages:\n";
 
-std::string ModelFile()
+// A stand-in model file, removed at exit.
+struct TempModelFile
 {
-    static const std::string path = [] {
-        std::string p = std::filesystem::temp_directory_path() / ("engine_model_" + std::to_string(getpid()) + ".gguf");
-        std::ofstream(p) << "fake";
-        return p;
-    }();
-    return path;
+    std::string path = std::filesystem::temp_directory_path() / ("engine_model_" + std::to_string(getpid()) + ".gguf");
+    TempModelFile() { std::ofstream(path) << "fake"; }
+    ~TempModelFile() { std::filesystem::remove(path); }
+};
+
+const std::string& ModelFile()
+{
+    static const TempModelFile file;
+    return file.path;
 }
 
 AIAnalysisEngine::BackendFactory Fake(const std::shared_ptr<FakeLlamaScript>& s)

@@ -241,3 +241,14 @@ TEST_F(AISettingsTest, FailedSaveKeepsTheValuesInMemory)
     SaveAISettings();
     EXPECT_EQ(GetCapturedStdout(), "Failed to save AI settings to /dev/full\n");
 }
+
+TEST_F(AISettingsTest, DirectoryInPlaceOfTheFileCountsAsMissing)
+{
+    fs::create_directories(file);
+    selectedModel = 2;
+    CaptureStdout();
+    LoadAISettings();
+    EXPECT_EQ(GetCapturedStdout(), "No AI settings file found, using defaults\n");
+    EXPECT_EQ(selectedModel, 2);
+    EXPECT_TRUE(aiSettingsLoaded);
+}

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <unistd.h>
 
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
@@ -20,14 +21,18 @@ namespace
 // Token ids of the byte table: byte b is token b + 3.
 llama_token Tok(char c) { return 3 + (unsigned char)c; }
 
-std::string ModelFile()
+// A stand-in model file, removed at exit.
+struct TempModelFile
 {
-    static const std::string path = [] {
-        std::string p = std::filesystem::temp_directory_path() / ("fake_model_" + std::to_string(getpid()) + ".gguf");
-        std::ofstream(p) << "fake";
-        return p;
-    }();
-    return path;
+    std::string path = std::filesystem::temp_directory_path() / ("fake_model_" + std::to_string(getpid()) + ".gguf");
+    TempModelFile() { std::ofstream(path) << "fake"; }
+    ~TempModelFile() { std::filesystem::remove(path); }
+};
+
+const std::string& ModelFile()
+{
+    static const TempModelFile file;
+    return file.path;
 }
 
 LlamaCppConfig Config()
