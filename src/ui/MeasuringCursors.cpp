@@ -1,5 +1,9 @@
 #include "ui/MeasuringCursors.h"
 
+#include "plot/implot.h"
+
+#include <imgui.h>
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -188,4 +192,113 @@ std::string IndividualSingleCursorTooltip(double t, const std::string& label, fl
 {
     // "Time: %.3fs\n%s: %.3f"
     return "Time: " + FormatNumber("%.3f", t) + "s\n" + label + ": " + FormatNumber("%.3f", (double)value);
+}
+
+// Drawing of the cursors on the current plot.
+
+struct CursorLook
+{
+    ImVec4 line;
+    const char* label;
+    ImU32 handle;
+    ImU32 dotFill;
+};
+
+static const CursorLook CursorLooks[2] = {
+    {ImVec4(1.0f, 0.0f, 0.0f, 0.8f), "##cursor1", 0xC80000FF, 0xFF0000FF},
+    {ImVec4(0.0f, 0.541f, 0.902f, 1.0f), "##cursor2", 0xC8E68A00, 0xFFE68A00},
+};
+
+static void HandleCursorMouse()
+{
+    if (ImPlot::IsPlotHovered() && ImGui::IsMouseClicked(ImGuiMouseButton_Left, false))
+        PlaceOrMoveCursor(ImPlot::GetPlotMousePos(IMPLOT_AUTO, IMPLOT_AUTO).x);
+    if (ImPlot::IsPlotHovered() && ImGui::IsMouseClicked(ImGuiMouseButton_Right, false))
+        ClearCursors();
+    // A drag follows the mouse in this plot's axes, hovered or not.
+    const bool down = ImGui::IsMouseDown(ImGuiMouseButton_Left);
+    double x = 0.0;
+    if (down && (cursor1Dragging || cursor2Dragging))
+        x = ImPlot::GetPlotMousePos(IMPLOT_AUTO, IMPLOT_AUTO).x;
+    DragCursors(down, x);
+}
+
+// Line and handles of one cursor.
+static void DrawCursorLine(const CursorLook& look, double T)
+{
+    ImPlot::PushStyleColor(ImPlotCol_Line, look.line);
+    ImPlot::PlotInfLines(look.label, &T, 1, 0, 0, sizeof(double));
+    ImPlot::PopStyleColor(1);
+
+    ImDrawList* drawList = ImPlot::GetPlotDrawList();
+    if (!drawList)
+        return;
+    ImPlotRect limits = ImPlot::GetPlotLimits(IMPLOT_AUTO, IMPLOT_AUTO);
+    ImVec2 top = ImPlot::PlotToPixels(T, limits.Y.Max, IMPLOT_AUTO, IMPLOT_AUTO);
+    ImVec2 bottom = ImPlot::PlotToPixels(T, limits.Y.Min, IMPLOT_AUTO, IMPLOT_AUTO);
+    drawList->AddRectFilled(ImVec2(top.x - 4, top.y - 12), ImVec2(top.x + 4, top.y), look.handle, 2.0f, 0);
+    drawList->AddRectFilled(ImVec2(bottom.x - 4, bottom.y), ImVec2(bottom.x + 4, bottom.y + 12), look.handle, 2.0f, 0);
+}
+
+static void DrawCursorDot(const CursorLook& look, ImU32 rim, int k, const std::vector<float>& snapshotTimes,
+                          const std::vector<float>& values)
+{
+    ImDrawList* drawList = ImPlot::GetPlotDrawList();
+    if (!drawList || k < 0 || (size_t)k >= values.size())
+        return;
+    ImVec2 p = ImPlot::PlotToPixels((double)snapshotTimes[k], (double)values[k], IMPLOT_AUTO, IMPLOT_AUTO);
+    drawList->AddCircleFilled(p, 4.0f, look.dotFill, 8);
+    drawList->AddCircle(p, 4.0f, rim, 8, 2.0f);
+}
+
+void RenderDualCursors(const std::vector<std::string>& labels, bool showDots, const std::vector<float>& snapshotTimes,
+                       const std::vector<std::vector<float>>& snapshotHistories)
+{
+    HandleCursorMouse();
+    const int handled = HandledChannelCount(labels, snapshotHistories);
+    for (int c = 1; c <= 2; c++)
+    {
+        if (!(c == 1 ? cursor1Placed : cursor2Placed))
+            continue;
+        const CursorLook& look = CursorLooks[c - 1];
+        const double T = c == 1 ? cursor1Time : cursor2Time;
+        DrawCursorLine(look, T);
+        if (showDots)
+        {
+            const int k = FindNearestSampleIndex(snapshotTimes, T);
+            for (int i = 0; i < handled && k != -1; i++)
+                DrawCursorDot(look, 0xFFFFFFFF, k, snapshotTimes, snapshotHistories[i]);
+        }
+        // Cursor 2's text, set later in the frame, wins when both are in reach.
+        if (ImPlot::IsPlotHovered() && std::fabs(ImPlot::GetPlotMousePos(IMPLOT_AUTO, IMPLOT_AUTO).x - T) < 0.1)
+        {
+            std::string text = DualCursorTooltip(c, labels, snapshotTimes, snapshotHistories);
+            ImGui::SetTooltip("%s", text.c_str());
+        }
+    }
+}
+
+void RenderIndividualDualCursors(int channel, const std::string& label, bool showDots,
+                                 const std::vector<float>& snapshotTimes,
+                                 const std::vector<std::vector<float>>& snapshotHistories)
+{
+    HandleCursorMouse();
+    for (int c = 1; c <= 2; c++)
+    {
+        if (!(c == 1 ? cursor1Placed : cursor2Placed))
+            continue;
+        const CursorLook& look = CursorLooks[c - 1];
+        const double T = c == 1 ? cursor1Time : cursor2Time;
+        DrawCursorLine(look, T);
+        if (showDots && channel >= 0 && (size_t)channel < snapshotHistories.size())
+        {
+            const int k = FindNearestSampleIndex(snapshotTimes, T);
+            DrawCursorDot(look, 0xFF000000, k, snapshotTimes, snapshotHistories[channel]);
+        }
+    }
+    if (cursor1Placed && ImPlot::IsPlotHovered())
+    {
+        std::string text = IndividualDualCursorTooltip(channel, label, snapshotTimes, snapshotHistories);
+        ImGui::SetTooltip("%s", text.c_str());
+    }
 }
