@@ -4,6 +4,7 @@
 
 #include "dock/Dock.h"
 #include "ui/DashboardDockSpace.h"
+#include "ui/LiveView.h"
 #include "ui/LiveViewSettings.h"
 #include "ui/Sidebar.h"
 #include "ui/TopBar.h"
@@ -117,7 +118,7 @@ void UIContext::PreRender()
 
 // The Live View with its companion windows, and the chat panel while AI is on.
 // Each is called here once it exists.
-void UIContext::RenderDashboardPage() {}
+void UIContext::RenderDashboardPage() { RenderLiveView(); }
 
 // The settings sections, in drawing order, each in its own ID scope. A section
 // is drawn once its function exists.
