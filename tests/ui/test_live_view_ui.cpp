@@ -330,6 +330,22 @@ TEST_F(LiveViewUi, DualCursorsPlaceMoveClearAcrossViews)
     ui.MoveMouse(ImVec2(x1, y));
     EXPECT_TRUE(ui.WindowActive(TooltipWindow));
 
+    // Opaque dots in each cursor's colour on the three channels, only while dots are on.
+    const std::string shots = uitest::TestDirectory() + "/screenshots/";
+    const ImVec4 red(1.0f, 0.0f, 0.0f, 1.0f), blue(0.0f, 138 / 255.0f, 230 / 255.0f, 1.0f);
+    ASSERT_TRUE(ui.SaveScreenshot(shots + "liveview-dual-cursors.png"));
+    Image shot;
+    ASSERT_TRUE(shot.Load(shots + "liveview-dual-cursors.png"));
+    EXPECT_GT(shot.Count(area, red, 1), 3 * 8);
+    const int blueWithDots = shot.Count(area, blue, 1);
+    showIntersectionDots = false;
+    ASSERT_TRUE(ui.SaveScreenshot(shots + "liveview-dual-cursors-no-dots.png"));
+    ASSERT_TRUE(shot.Load(shots + "liveview-dual-cursors-no-dots.png"));
+    // Cursor 1's line is translucent, so no pure red is left; cursor 2's line is opaque blue.
+    EXPECT_EQ(shot.Count(area, red, 1), 0);
+    EXPECT_GT(blueWithDots, shot.Count(area, blue, 1) + 3 * 8);
+    showIntersectionDots = true;
+
     // The individual view, a tab beside the Live View, shows and moves the same pair.
     const ImRect tab = dock::GetDockSpaceTabRect(GetDashboardDockSpaceId(), "Channel 1 - Individual View");
     ASSERT_GT(tab.GetWidth(), 0.0f);
@@ -466,4 +482,29 @@ TEST_F(LiveViewUi, LiveDataFromPseudoTerminalInBothThemes)
     reader.join();
     SetSerialPortOpen(false);
     CloseSerialPort();
+}
+
+// Every plot type a channel can hold draws one legend item with balanced style
+// stacks; an unknown type draws nothing.
+TEST_F(LiveViewUi, PlotTypesDrawTheirItems)
+{
+    FillStore(12);
+    SetChannels(3);
+    ShowIndividualPlot[0] = true;
+    for (int type : {1, 2, 3, 4, 0, 7})
+    {
+        SetChannelPlotType(0, type);
+        ui.RunFrames(2);
+        ASSERT_TRUE(ui.SaveScreenshot(uitest::TestDirectory() + "/screenshots/liveview-plot-type-" +
+                                      std::to_string(type) + ".png"));
+        ImPlotPlot* plot = FindPlot("Combined View");
+        ASSERT_NE(plot, nullptr);
+        const std::vector<std::string> names = LegendNames(plot);
+        if (type <= 4)
+            EXPECT_EQ(names, (std::vector<std::string>{"Channel 1", "Channel 2", "Channel 3"})) << type;
+        else
+            EXPECT_EQ(names, (std::vector<std::string>{"Channel 2", "Channel 3"})) << type;
+        EXPECT_EQ(ImPlot::GetCurrentContext()->ColorModifiers.Size, 0) << type;
+        EXPECT_EQ(ImPlot::GetCurrentContext()->StyleModifiers.Size, 0) << type;
+    }
 }
