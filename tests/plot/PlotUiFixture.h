@@ -1,11 +1,13 @@
-// A real GLFW window with an OpenGL core context (Xvfb in the test run), ImGui with its GLFW and
-// OpenGL3 back ends and an ImPlot context; frames on demand, input fed through ImGui's events.
+// A real GLFW window with an OpenGL core context (Xvfb in the test run), ImGui with its OpenGL3
+// renderer back end and an ImPlot context; frames on demand, input fed through ImGui's events.
+// ImGui's GLFW platform back end is left out on purpose: while the window has the focus it reports
+// the real X pointer, which other tests on the same display move, and it would fight the input
+// the tests feed.
 #pragma once
 
 #include "plot/implot.h"
 
 #include <GLFW/glfw3.h>
-#include <backends/imgui_impl_glfw.h>
 #include <backends/imgui_impl_opengl3.h>
 
 #include <functional>
@@ -36,8 +38,8 @@ struct PlotUiFixture
         plotContext = ImPlot::CreateContext();
         ImGuiIO& io = ImGui::GetIO();
         io.IniFilename = nullptr;
-        // No GLFW callbacks: the tests alone move the mouse.
-        return ImGui_ImplGlfw_InitForOpenGL(window, false) && ImGui_ImplOpenGL3_Init("#version 410");
+        io.DisplaySize = ImVec2((float)w, (float)h);
+        return ImGui_ImplOpenGL3_Init("#version 410");
     }
 
     ~PlotUiFixture()
@@ -45,7 +47,6 @@ struct PlotUiFixture
         if (context)
         {
             ImGui_ImplOpenGL3_Shutdown();
-            ImGui_ImplGlfw_Shutdown();
             ImPlot::DestroyContext(plotContext);
             ImGui::DestroyContext(context);
         }
@@ -54,13 +55,13 @@ struct PlotUiFixture
         glfwTerminate();
     }
 
-    // One frame: the events are queued after the back end's own, then ui() builds the frame,
+    // One frame of 1/60 s: the events are queued, then ui() builds the frame,
     // which is rendered into the back buffer (read it with Pixels before the next frame).
     void Frame(const std::function<void()>& ui, const std::function<void(ImGuiIO&)>& input = nullptr)
     {
         ImGui_ImplOpenGL3_NewFrame();
-        ImGui_ImplGlfw_NewFrame();
         ImGuiIO& io = ImGui::GetIO();
+        io.DeltaTime = 1.0f / 60.0f;
         io.AddMousePosEvent(mouse.x, mouse.y);
         if (input)
             input(io);
