@@ -58,6 +58,7 @@ protected:
         ChannelLineWeights.clear();
         cursorsEnabled = false;
         dualCursorMode = false;
+        ShowChannelStatistics = false;
         showIntersectionDots = true;
         for (bool& shown : ShowIndividualPlot)
             shown = false;
@@ -401,6 +402,78 @@ TEST_F(LiveViewUi, IndividualViewsHaveTheirTitles)
     EXPECT_TRUE(ImGui::FindWindowByName("Temp (2) - Individual View") != nullptr);
 }
 
+// The mouse position over the settings item with this label (in the Live View
+// section's ID scope), found by moving down the window; (-1, -1) if none.
+static ImVec2 FindSettingsItem(UiHarness& ui, const char* label)
+{
+    ImGuiWindow* window = ImGui::FindWindowByName("SettingsFullWindow");
+    if (!window)
+        return ImVec2(-1, -1);
+    const ImGuiID id = ImHashStr(label, 0, ImHashStr("UIContextViewer", 0, window->ID));
+    const ImRect r = window->Rect();
+    for (float y = r.Min.y + 2; y < r.Max.y; y += 8)
+    {
+        const ImVec2 pos(r.Min.x + 50, y);
+        ImGui::GetIO().AddMousePosEvent(pos.x, pos.y);
+        ui.RunFrames(1);
+        if (ImGui::GetCurrentContext()->HoveredId == id)
+            return pos;
+    }
+    return ImVec2(-1, -1);
+}
+
+TEST_F(LiveViewUi, SettingsControlsSetTheViewOptions)
+{
+    SetChannelCount(3);
+    ShowPage("Settings");
+    ImGuiContext& g = *ImGui::GetCurrentContext();
+
+    ImVec2 pos = FindSettingsItem(ui, "Enable Cursors");
+    ASSERT_GE(pos.x, 0.0f);
+    ui.Click(pos);
+    EXPECT_TRUE(cursorsEnabled);
+
+    // The mode combo appears under it; its second entry is "Dual Cursors".
+    pos = FindSettingsItem(ui, "Cursor Mode");
+    ASSERT_GE(pos.x, 0.0f);
+    ui.Click(pos);
+    ASSERT_EQ(g.OpenPopupStack.Size, 1);
+    const ImRect popup = g.OpenPopupStack[0].Window->Rect();
+    const float row = g.FontSize + g.Style.ItemSpacing.y;
+    ui.Click(ImVec2(popup.Min.x + 20, popup.Min.y + g.Style.WindowPadding.y + row * 1.5f));
+    EXPECT_TRUE(dualCursorMode);
+
+    pos = FindSettingsItem(ui, "Show Individual Plot##Visible1");
+    ASSERT_GE(pos.x, 0.0f);
+    ui.Click(pos);
+    EXPECT_FALSE(ShowIndividualPlot[0]);
+    EXPECT_TRUE(ShowIndividualPlot[1]);
+
+    // A typed name becomes the channel's label.
+    pos = FindSettingsItem(ui, "Data 1");
+    ASSERT_GE(pos.x, 0.0f);
+    ui.Click(pos);
+    ImGui::GetIO().AddInputCharactersUTF8("Temp");
+    ui.RunFrames(2);
+    ui.PressKey(ImGuiKey_Enter);
+    EXPECT_EQ(ChannelDisplayNames, (std::vector<std::string>{"Temp", "", ""}));
+
+    pos = FindSettingsItem(ui, "Show Channel Statistics");
+    ASSERT_GE(pos.x, 0.0f);
+    ui.MoveMouse(pos);
+    EXPECT_TRUE(ui.WindowActive(TooltipWindow));
+    ui.Click(pos);
+    EXPECT_TRUE(ShowChannelStatistics);
+    ShowChannelStatistics = false;
+
+    // Clearing "Enable Cursors" hides the combo and keeps the mode.
+    pos = FindSettingsItem(ui, "Enable Cursors");
+    ui.Click(pos);
+    EXPECT_FALSE(cursorsEnabled);
+    EXPECT_TRUE(dualCursorMode);
+    EXPECT_LT(FindSettingsItem(ui, "Cursor Mode").x, 0.0f);
+}
+
 TEST_F(LiveViewUi, SettingsSectionClampsAndResizesNames)
 {
     SetMaxPointsPerChannel(20000);
@@ -443,14 +516,20 @@ TEST_F(LiveViewUi, LiveDataFromPseudoTerminalInBothThemes)
         std::this_thread::sleep_for(std::chrono::milliseconds(12));
         ui.RunFrames(1);
     }
-    device.WaitUntilRead();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ui.RunFrames(2);
-
+    // Drawing on until the reader has caught up (it may lag on a loaded machine).
     std::vector<float> times;
     std::vector<std::vector<float>> channels;
-    GetChannelDataSnapshot(times, channels);
-    EXPECT_GE(times.size(), 40u);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;)
+    {
+        ui.RunFrames(1);
+        GetChannelDataSnapshot(times, channels);
+        // The first line only synchronises the reader on its LF.
+        if (times.size() >= 59 || std::chrono::steady_clock::now() > end)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(times.size(), 59u);
     ASSERT_EQ(channels.size(), 3u);
 
     ImPlotPlot* plot = FindPlot("Combined View");
