@@ -1,0 +1,158 @@
+#include "serial/CsvRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/resource.h>
+
+namespace
+{
+std::string ReadFile(const std::string& name)
+{
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct CsvFile
+{
+    std::string name;
+    explicit CsvFile(std::string n) : name(std::move(n)) { std::remove(name.c_str()); }
+    ~CsvFile()
+    {
+        StopCsvRecording();
+        std::remove(name.c_str());
+    }
+};
+} // namespace
+
+TEST(CsvRecorder, FormatAndCounts)
+{
+    CsvFile csv("format.csv");
+    ASSERT_TRUE(StartCsvRecording(csv.name, {"Voltage", "Current (mA)"}));
+    EXPECT_TRUE(IsCsvRecording());
+    EXPECT_EQ(GetCsvFileName(), csv.name);
+    EXPECT_EQ(GetCsvRowCount(), 0u);
+    // Each line is on disk as soon as it is written.
+    EXPECT_EQ(ReadFile(csv.name), "Timestamp,Voltage,Current (mA)\r\n");
+
+    EXPECT_TRUE(WriteCsvRow(0.5, {1.0f, -2.25f, 3.0f}));
+    EXPECT_TRUE(WriteCsvRow(12.3456789, {-0.5f}));
+    EXPECT_TRUE(WriteCsvRow(1234567.0, {1e9f, 0.1f}));
+    EXPECT_EQ(GetCsvRowCount(), 3u);
+    EXPECT_EQ(ReadFile(csv.name), "Timestamp,Voltage,Current (mA)\r\n"
+                                  "0.500000,1.000000,-2.250000,3.000000\r\n"
+                                  "12.345679,-0.500000\r\n"
+                                  "1234567.000000,1000000000.000000,0.100000\r\n");
+
+    StopCsvRecording();
+    EXPECT_FALSE(IsCsvRecording());
+    EXPECT_EQ(GetCsvFileName(), "");
+    EXPECT_EQ(GetCsvRowCount(), 3u); // until the next start
+    EXPECT_FALSE(WriteCsvRow(1.0, {1.0f}));
+    EXPECT_EQ(GetCsvRowCount(), 3u);
+    StopCsvRecording(); // idle: nothing happens
+}
+
+TEST(CsvRecorder, RefusalsAndRestart)
+{
+    CsvFile first("first.csv"), second("second.csv");
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(StartCsvRecording("", {}));
+    EXPECT_FALSE(StartCsvRecording(first.name, {}));
+    EXPECT_FALSE(StartCsvRecording("no-such-folder/x.csv", {"a"}));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: CSV filename cannot be empty\n"
+                                                      "Error: Channel names vector cannot be empty\n"
+                                                      "Error: Failed to open CSV file: no-such-folder/x.csv\n");
+    EXPECT_FALSE(IsCsvRecording());
+
+    ASSERT_TRUE(StartCsvRecording(first.name, {"a"}));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(StartCsvRecording(second.name, {"b"}));
+    EXPECT_FALSE(WriteCsvRow(1.0, {}));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: CSV recording already in progress - stop current recording first\n"
+              "Error: Cannot write empty data vector to CSV\n");
+    // The running recording goes on untouched.
+    EXPECT_EQ(GetCsvFileName(), first.name);
+    EXPECT_TRUE(WriteCsvRow(1.0, {2.0f}));
+    EXPECT_EQ(ReadFile(first.name), "Timestamp,a\r\n1.000000,2.000000\r\n");
+    EXPECT_FALSE(std::ifstream(second.name).good());
+    StopCsvRecording();
+
+    // A restart with the same name replaces the file and counts from 0.
+    ASSERT_TRUE(StartCsvRecording(first.name, {"x", "y"}));
+    EXPECT_EQ(GetCsvRowCount(), 0u);
+    EXPECT_TRUE(WriteCsvRow(2.0, {3.0f, 4.0f}));
+    StopCsvRecording();
+    EXPECT_EQ(ReadFile(first.name), "Timestamp,x,y\r\n2.000000,3.000000,4.000000\r\n");
+}
+
+TEST(CsvRecorder, FailedWritesAreReportedOnceAndNotCounted)
+{
+    // The disk fills up: a file size limit makes writes past it fail.
+    CsvFile csv("full.csv");
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit;
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit limit = old_limit;
+    limit.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+
+    ASSERT_TRUE(StartCsvRecording(csv.name, {"a"}));
+    testing::internal::CaptureStderr();
+    int written = 0;
+    for (int i = 0; i < 20; i++)
+        written += WriteCsvRow(i, {1.0f}) ? 1 : 0;
+    const std::string err = testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+
+    EXPECT_EQ(err, "Error writing to CSV file: full.csv: File too large\n");
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 20);
+    EXPECT_EQ(GetCsvRowCount(), (uint64_t)written);
+    // Every counted row is whole in the file.
+    const std::string text = ReadFile(csv.name);
+    EXPECT_LE(text.size(), 100u);
+    size_t lines = 0;
+    for (char c : text)
+        lines += c == '\n';
+    EXPECT_EQ(lines, (size_t)written + 1);
+    StopCsvRecording();
+
+    // A header that cannot be written: the recording does not start.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(StartCsvRecording("/dev/full", {"a"}));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error writing to CSV file: /dev/full: No space left on device\n");
+    EXPECT_FALSE(IsCsvRecording());
+
+    // The file removed while recording: the rows would go nowhere.
+    CsvFile removed("removed.csv");
+    ASSERT_TRUE(StartCsvRecording(removed.name, {"a"}));
+    EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
+    std::remove(removed.name.c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(WriteCsvRow(2.0, {2.0f}));
+    EXPECT_FALSE(WriteCsvRow(3.0, {3.0f}));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error writing to CSV file: removed.csv: the file was removed or replaced\n");
+    EXPECT_EQ(GetCsvRowCount(), 1u);
+    StopCsvRecording();
+
+    // A new recording starts clean.
+    ASSERT_TRUE(StartCsvRecording(removed.name, {"a"}));
+    EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
+    EXPECT_EQ(GetCsvRowCount(), 1u);
+}
+
+TEST(CsvRecorder, TimestampedFileName)
+{
+    const std::string name = MakeTimestampedFileName("dravik");
+    EXPECT_TRUE(std::regex_match(name, std::regex("dravik_20[0-9]{6}_[0-2][0-9][0-5][0-9][0-6][0-9]\\.csv"))) << name;
+}
