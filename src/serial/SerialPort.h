@@ -15,7 +15,8 @@ constexpr int SerialTimeoutsFailed = 8;    // setting the time-outs failed; clos
 constexpr int SerialNothingSent = 10;      // the port is not open, or there is no data
 
 // The open descriptor, or platform::InvalidSerialDevice. Reset on close so a
-// reused descriptor number is never written to.
+// reused descriptor number is never written to. Guarded by a lock inside
+// SerialPort.cpp: use it only through the functions below.
 extern int SerialPortHandle;
 extern std::mutex SerialWriteMutex;
 

@@ -243,7 +243,7 @@ TEST_F(SerialReaderTest, ClosingWhilePausedClearsAtResume)
 
     testing::internal::CaptureStdout();
     SetAcquisitionPaused(false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     StopSerialThread();
     reader.join();
     SerialThreadRunning = true;
