@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using uitest::ConsoleCapture;
@@ -287,4 +288,51 @@ TEST(UIContextPages, BarsLeaveTheStyleAsTheyFoundIt)
         ExpectStyleUnchanged(before, "dashboard frame");
     }
     ThemeIndex = 1;
+}
+
+TEST(UIContextPages, DashboardWindowsDockIntoTheHostDockSpace)
+{
+    ProgramDirectory dir;
+    ConsoleCapture console;
+    UiHarness ui;
+    bool drawn = false;
+    auto probe = [&]() {
+        if (ui.UI().sidebar->selectedPage != "Dashboard")
+            return;
+        dock::SetNextWindowDockID(GetDashboardDockSpaceId(), ImGuiCond_FirstUseEver);
+        drawn = dock::Begin("Probe");
+        dock::End();
+    };
+    ui.RunFrames(3, probe);
+    EXPECT_TRUE(drawn);
+    EXPECT_TRUE(dock::IsWindowDocked("Probe"));
+    EXPECT_EQ(dock::GetWindowDockID("Probe"), GetDashboardDockSpaceId());
+    EXPECT_FALSE(dock::IsWindowDocked("InvisibleWindow"));
+
+    // The docked window fills the page area right of the sidebar.
+    const ImRect host = ui.WindowRect("InvisibleWindow");
+    const ImRect area = dock::GetDockSpaceRect(GetDashboardDockSpaceId());
+    EXPECT_FLOAT_EQ(area.Min.x, host.Min.x);
+    EXPECT_FLOAT_EQ(area.Max.x, host.Max.x);
+    EXPECT_FLOAT_EQ(area.Max.y, host.Max.y);
+    const ImRect probe_rect = ui.WindowRect("Probe");
+    EXPECT_GE(probe_rect.Min.x, host.Min.x);
+    EXPECT_LE(probe_rect.Max.x, host.Max.x);
+
+    // The Settings page does not draw it; the dock space and its docked window live on.
+    ui.UI().sidebar->selectedPage = "Settings";
+    ui.RunFrames(2, probe);
+    EXPECT_FALSE(ui.WindowActive("Probe"));
+    EXPECT_TRUE(dock::IsWindowDocked("Probe"));
+    ui.UI().sidebar->selectedPage = "Dashboard";
+    ui.RunFrames(2, probe);
+    EXPECT_TRUE(ui.WindowActive("Probe"));
+    EXPECT_EQ(dock::GetWindowDockID("Probe"), GetDashboardDockSpaceId());
+
+    // The layout goes into imgui.ini in the working directory.
+    ImGui::SaveIniSettingsToDisk(ImGui::GetIO().IniFilename);
+    std::ifstream ini("imgui.ini");
+    std::stringstream text;
+    text << ini.rdbuf();
+    EXPECT_NE(text.str().find("Probe"), std::string::npos) << text.str();
 }

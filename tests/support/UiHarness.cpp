@@ -105,6 +105,20 @@ void UiHarness::RunFrames(int count)
         Window().OnUpdate();
 }
 
+void UiHarness::RunFrames(int count, const std::function<void()>& extra)
+{
+    nwindow::GLWindow& w = Window();
+    for (int i = 0; i < count; i++)
+    {
+        w.glContext->PreRender();
+        w.uiContext->PreRender();
+        extra();
+        w.sceneView->Render();
+        w.uiContext->PostRender();
+        w.glContext->PostRender();
+    }
+}
+
 void UiHarness::MoveMouse(ImVec2 pos)
 {
     ImGui::GetIO().AddMousePosEvent(pos.x, pos.y);

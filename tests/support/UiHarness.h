@@ -15,6 +15,7 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,6 +79,9 @@ public:
     bool HasWindow() const { return app->window != nullptr; }
 
     void RunFrames(int count);
+    // Frames in the window's order, with extra drawn right after the UI
+    // context's own interface, as a page would draw it.
+    void RunFrames(int count, const std::function<void()>& extra);
 
     // Input through ImGui's event queue only (the X pointer is shared by every
     // test on the display and is not used). Each runs frames for the events.
