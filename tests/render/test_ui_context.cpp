@@ -304,30 +304,37 @@ TEST(UIContextPages, DashboardWindowsDockIntoTheHostDockSpace)
         dock::End();
     };
     ui.RunFrames(3, probe);
-    EXPECT_TRUE(drawn);
+    const ImGuiID id = GetDashboardDockSpaceId();
     EXPECT_TRUE(dock::IsWindowDocked("Probe"));
-    EXPECT_EQ(dock::GetWindowDockID("Probe"), GetDashboardDockSpaceId());
+    EXPECT_EQ(dock::GetWindowDockID("Probe"), id);
     EXPECT_FALSE(dock::IsWindowDocked("InvisibleWindow"));
+    EXPECT_FALSE(dock::IsWindowDocked("Sidebar"));
 
-    // The docked window fills the page area right of the sidebar.
+    // The selected tab's window fills the page area right of the sidebar.
     const ImRect host = ui.WindowRect("InvisibleWindow");
-    const ImRect area = dock::GetDockSpaceRect(GetDashboardDockSpaceId());
+    const ImRect area = dock::GetDockSpaceRect(id);
     EXPECT_FLOAT_EQ(area.Min.x, host.Min.x);
     EXPECT_FLOAT_EQ(area.Max.x, host.Max.x);
     EXPECT_FLOAT_EQ(area.Max.y, host.Max.y);
-    const ImRect probe_rect = ui.WindowRect("Probe");
-    EXPECT_GE(probe_rect.Min.x, host.Min.x);
-    EXPECT_LE(probe_rect.Max.x, host.Max.x);
+    const char* selected = dock::GetSelectedTab(id);
+    ASSERT_NE(selected, nullptr);
+    const std::string selected_name = selected;
+    EXPECT_TRUE(ui.WindowActive(selected_name.c_str()));
+    EXPECT_EQ(drawn, selected_name == "Probe");
+    const ImRect selected_rect = ui.WindowRect(selected_name.c_str());
+    EXPECT_GE(selected_rect.Min.x, host.Min.x);
+    EXPECT_LE(selected_rect.Max.x, host.Max.x);
 
-    // The Settings page does not draw it; the dock space and its docked window live on.
+    // The Settings page draws no Dashboard window; the dock space and its windows live on.
     ui.UI().sidebar->selectedPage = "Settings";
     ui.RunFrames(2, probe);
+    EXPECT_FALSE(ui.WindowActive(selected_name.c_str()));
     EXPECT_FALSE(ui.WindowActive("Probe"));
     EXPECT_TRUE(dock::IsWindowDocked("Probe"));
     ui.UI().sidebar->selectedPage = "Dashboard";
     ui.RunFrames(2, probe);
-    EXPECT_TRUE(ui.WindowActive("Probe"));
-    EXPECT_EQ(dock::GetWindowDockID("Probe"), GetDashboardDockSpaceId());
+    EXPECT_TRUE(ui.WindowActive(selected_name.c_str()));
+    EXPECT_EQ(dock::GetWindowDockID("Probe"), id);
 
     // The layout goes into imgui.ini in the working directory.
     ImGui::SaveIniSettingsToDisk(ImGui::GetIO().IniFilename);
