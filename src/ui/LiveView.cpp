@@ -3,11 +3,13 @@
 #include "dock/Dock.h"
 #include "serial/ChannelData.h"
 #include "ui/ChannelLabels.h"
+#include "ui/ChannelStatistics.h"
 #include "ui/DashboardSettings.h"
 #include "ui/DashboardDockSpace.h"
 #include "ui/IndividualViews.h"
 #include "ui/MeasuringCursors.h"
 #include "ui/PlotThemes.h"
+#include "ui/SerialTerminal.h"
 #include "ui/ShadedPlotItems.h"
 
 #include <algorithm>
@@ -164,7 +166,7 @@ void RenderLiveView()
     std::vector<std::vector<float>> snapshotHistories;
     GetChannelDataSnapshot(snapshotTimes, snapshotHistories);
 
-    // The serial terminal draws here, before the Live View window, once it exists.
+    UpdateSerialTerminal(snapshotHistories);
 
     dock::SetNextWindowDockID(GetDashboardDockSpaceId(), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(ImVec2(600, 400), ImGuiCond_FirstUseEver);
@@ -218,5 +220,6 @@ void RenderLiveView()
     dock::End();
 
     RenderIndividualViews(snapshotTimes, snapshotHistories);
-    // The Channel Statistics window draws here when IsChannelStatisticsShown(), once it exists.
+    if (IsChannelStatisticsShown())
+        RenderChannelStatistics(snapshotTimes, snapshotHistories);
 }

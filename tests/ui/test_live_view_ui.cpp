@@ -45,6 +45,10 @@ protected:
     {
         ASSERT_TRUE(ui.HasWindow());
         ResetState();
+        // The Serial Terminal is drawn first, so its tab is the one selected at first.
+        ShowPage("Dashboard");
+        ui.Click(dock::GetDockSpaceTabRect(GetDashboardDockSpaceId(), LiveViewTitle).GetCenter());
+        ui.RunFrames(2);
     }
     void TearDown() override { ResetState(); }
 
