@@ -17,7 +17,7 @@ class OpenGLContext;
 namespace nwindow
 {
 
-class GLWindow : public IWindow
+class GLWindow final : public IWindow
 {
 public:
     GLWindow();

@@ -109,11 +109,16 @@ static unsigned long WindowOfPid(Display* display, Window window, Atom pid_atom,
 
 unsigned long ChildProgram::FindWindow(double timeout_seconds) const { return FindWindowOfProcess(pid, timeout_seconds); }
 
+// Windows of other tests come and go while the tree is walked; Xlib's default
+// handler would end the process on the BadWindow that follows.
+static int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
 unsigned long FindWindowOfProcess(pid_t pid, double timeout_seconds)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return 0;
+    XErrorHandler previous = XSetErrorHandler(IgnoreXError);
     const Atom pid_atom = XInternAtom(display, "_NET_WM_PID", False);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
     unsigned long window = 0;
@@ -123,6 +128,8 @@ unsigned long FindWindowOfProcess(pid_t pid, double timeout_seconds)
         if (!window)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    XSync(display, False);
+    XSetErrorHandler(previous);
     XCloseDisplay(display);
     return window;
 }
@@ -132,6 +139,7 @@ void SendWindowClose(unsigned long window)
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return;
+    XErrorHandler previous = XSetErrorHandler(IgnoreXError);
     XEvent event = {};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
@@ -140,7 +148,8 @@ void SendWindowClose(unsigned long window)
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
+    XSync(display, False);
+    XSetErrorHandler(previous);
     XCloseDisplay(display);
 }
 
