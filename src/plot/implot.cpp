@@ -911,57 +911,9 @@ void AddTextVertical(ImDrawList* draw_list, ImVec2 pos, ImU32 col, const char* t
     }
 }
 
-static bool IsFinite(const ImVec2& p) { return isfinite(p.x) && isfinite(p.y); }
-
 int ReducePixelColumns(const ImVec2* points, int count, ImVec2* out)
 {
-    int n = 0;
-    int i = 0;
-    while (i < count)
-    {
-        const ImVec2 first = points[i];
-        if (!IsFinite(first))
-        {
-            out[n++] = first;
-            ++i;
-            continue;
-        }
-        const float column = floorf(first.x);
-        ImVec2 pmin = first, pmax = first, last = first;
-        int imin = i, imax = i, ilast = i;
-        int j = i + 1;
-        for (; j < count; ++j)
-        {
-            const ImVec2 p = points[j];
-            if (!IsFinite(p) || floorf(p.x) != column)
-                break;
-            if (p.y < pmin.y)
-            {
-                pmin = p;
-                imin = j;
-            }
-            if (p.y > pmax.y)
-            {
-                pmax = p;
-                imax = j;
-            }
-            last = p;
-            ilast = j;
-        }
-        // Every point of the run has been read, so writing over the run is safe.
-        const bool min_first = imin < imax;
-        const int ia = min_first ? imin : imax, ib = min_first ? imax : imin;
-        const ImVec2 pa = min_first ? pmin : pmax, pb = min_first ? pmax : pmin;
-        out[n++] = first;
-        if (ia != i && ia != ilast)
-            out[n++] = pa;
-        if (ib != i && ib != ilast && ib != ia)
-            out[n++] = pb;
-        if (ilast != i)
-            out[n++] = last;
-        i = j;
-    }
-    return n;
+    return ReduceColumnsEx(count, [points](int i) { return points[i]; }, out);
 }
 
 } // namespace ImPlot

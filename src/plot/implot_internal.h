@@ -576,16 +576,68 @@ void RenderPrimitives2(const G1& getter1, const G2& getter2, Args... args)
 // the same column (floor of pixel x), the first, the one with the smallest and the one with the
 // largest pixel y (in index order) and the last. The polyline through the result covers the same
 // pixels as the polyline through every point. Points with a non-finite coordinate are kept as they
-// are. out has room for count points and may be points itself. Returns the number written.
+// are. point_at(i) gives point i in pixels; out has room for count points and may be the array
+// point_at reads (a run is written only after it has been read). Returns the number written.
+template <class PointAt> int ReduceColumnsEx(int count, const PointAt& point_at, ImVec2* out)
+{
+    int n = 0;
+    int i = 0;
+    ImVec2 next = count > 0 ? point_at(0) : ImVec2(0, 0);
+    while (i < count)
+    {
+        const ImVec2 first = next;
+        if (!(isfinite(first.x) && isfinite(first.y)))
+        {
+            out[n++] = first;
+            if (++i < count)
+                next = point_at(i);
+            continue;
+        }
+        const float column = floorf(first.x);
+        ImVec2 pmin = first, pmax = first, last = first;
+        int imin = i, imax = i, ilast = i;
+        int j = i + 1;
+        for (; j < count; ++j)
+        {
+            next = point_at(j);
+            if (!(isfinite(next.x) && isfinite(next.y)) || floorf(next.x) != column)
+                break;
+            if (next.y < pmin.y)
+            {
+                pmin = next;
+                imin = j;
+            }
+            if (next.y > pmax.y)
+            {
+                pmax = next;
+                imax = j;
+            }
+            last = next;
+            ilast = j;
+        }
+        const bool min_first = imin < imax;
+        const int ia = min_first ? imin : imax, ib = min_first ? imax : imin;
+        const ImVec2 pa = min_first ? pmin : pmax, pb = min_first ? pmax : pmin;
+        out[n++] = first;
+        if (ia != i && ia != ilast)
+            out[n++] = pa;
+        if (ib != i && ib != ilast && ib != ia)
+            out[n++] = pb;
+        if (ilast != i)
+            out[n++] = last;
+        i = j;
+    }
+    return n;
+}
+
+// ReduceColumnsEx over an array of pixel positions.
 int ReducePixelColumns(const ImVec2* points, int count, ImVec2* out);
 
-// Transforms the getter's points to pixels and reduces them into out.
+// Transforms the getter's points to pixels and reduces them into out, in one pass.
 template <class G> void ReduceLine(const G& getter, const Transformer2& transformer, ImVector<ImVec2>& out)
 {
     out.resize(getter.Count);
-    for (int i = 0; i < getter.Count; ++i)
-        out.Data[i] = transformer(getter(i));
-    out.resize(ReducePixelColumns(out.Data, out.Size, out.Data));
+    out.resize(ReduceColumnsEx(getter.Count, [&](int i) { return transformer(getter(i)); }, out.Data));
 }
 
 // Draws a line through the getter's points with the item's line colour and weight: reduced per
