@@ -37,10 +37,15 @@ TEST(AIConcurrency, QuietReReadKeepsOtherThreadsOutput)
 
     const int lines = 3000;
     std::atomic<bool> stop{false};
+    std::atomic<int> rereads{0};
     CaptureStdout();
+    // At least one whole re-read, however the threads are scheduled.
     std::thread rereader([&] {
-        while (!stop)
+        while (!stop || rereads == 0)
+        {
             ReloadAISettingsQuietly();
+            rereads++;
+        }
     });
     for (int i = 0; i < lines; i++)
         std::cout << "line " << i << std::endl;
