@@ -3,9 +3,13 @@
 #include "render/UIContext.h"
 
 #include "dock/Dock.h"
+#include "ui/CsvSettings.h"
 #include "ui/DashboardDockSpace.h"
+#include "ui/DataReceptionSettings.h"
+#include "ui/GeneralSettings.h"
 #include "ui/LiveView.h"
 #include "ui/LiveViewSettings.h"
+#include "ui/SerialSettings.h"
 #include "ui/Sidebar.h"
 #include "ui/TopBar.h"
 
@@ -128,10 +132,10 @@ struct SettingsSection
     void (*draw)();
 };
 static const SettingsSection SettingsSections[] = {
-    {"UIContextGeneral", nullptr},       // GeneralSettingsPage
-    {"UIContextSerial", nullptr},        // SerialSettingsPage
-    {"UIContextDataReception", nullptr}, // DataReceptionSettingsPage
-    {"UIContextCSV", nullptr},           // CsvSettingsPage
+    {"UIContextGeneral", GeneralSettingsPage},
+    {"UIContextSerial", SerialSettingsPage},
+    {"UIContextDataReception", DataReceptionSettingsPage},
+    {"UIContextCSV", CsvSettingsPage},
     {"UIContextViewer", LiveViewSettingsPage},
     {"UIContextAI", nullptr},            // AIModelSettingsPage
 };

@@ -1,0 +1,4 @@
+// The "Data Reception Settings" section of the Settings page: the channel count.
+#pragma once
+
+void DataReceptionSettingsPage();

@@ -1,0 +1,4 @@
+// The "General Settings" section of the Settings page: the theme.
+#pragma once
+
+void GeneralSettingsPage();
