@@ -407,7 +407,8 @@ TEST_F(LiveViewUi, IndividualViewsHaveTheirTitles)
 }
 
 // The mouse position over the settings item with this label (in the Live View
-// section's ID scope), found by moving down the window; (-1, -1) if none.
+// section's ID scope), found by moving down the window, as scrolled, then
+// scrolled to the end (the sections above may push it out of view); (-1, -1) if none.
 static ImVec2 FindSettingsItem(UiHarness& ui, const char* label)
 {
     ImGuiWindow* window = ImGui::FindWindowByName("SettingsFullWindow");
@@ -415,13 +416,21 @@ static ImVec2 FindSettingsItem(UiHarness& ui, const char* label)
         return ImVec2(-1, -1);
     const ImGuiID id = ImHashStr(label, 0, ImHashStr("UIContextViewer", 0, window->ID));
     const ImRect r = window->Rect();
-    for (float y = r.Min.y + 2; y < r.Max.y; y += 8)
+    for (int pass = 0; pass < 2; pass++)
     {
-        const ImVec2 pos(r.Min.x + 50, y);
-        ImGui::GetIO().AddMousePosEvent(pos.x, pos.y);
-        ui.RunFrames(1);
-        if (ImGui::GetCurrentContext()->HoveredId == id)
-            return pos;
+        if (pass == 1)
+        {
+            ImGui::SetScrollY(window, window->ScrollMax.y);
+            ui.RunFrames(2);
+        }
+        for (float y = r.Min.y + 2; y < r.Max.y; y += 8)
+        {
+            const ImVec2 pos(r.Min.x + 50, y);
+            ImGui::GetIO().AddMousePosEvent(pos.x, pos.y);
+            ui.RunFrames(1);
+            if (ImGui::GetCurrentContext()->HoveredId == id)
+                return pos;
+        }
     }
     return ImVec2(-1, -1);
 }
