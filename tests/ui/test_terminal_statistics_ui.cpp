@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -326,4 +327,128 @@ TEST_F(TerminalStatisticsUi, StatisticsTableForKnownValues)
     ShowChannelStatistics = false;
     ui.RunFrames(2);
     EXPECT_FALSE(ui.WindowActive(StatisticsTitle));
+}
+
+// "Config" opens "BufferConfig": typed values are clamped, Cancel keeps the capacity and the
+// field keeps the edit, Apply sets it and keeps the newest lines.
+TEST_F(TerminalStatisticsUi, BufferConfigPopupClampsCancelsAndApplies)
+{
+    SetChannelCount(1);
+    SetStore({0.0f}, {{1.0f}});
+    ui.RunFrames(120); // the ring is full: 100 lines
+    ASSERT_EQ(TerminalLines.size(), 100u);
+
+    // The "Config" button sits after the "Buffer: ..." text, below the Clear/Save row.
+    ImGuiWindow* w = Window(TerminalTitle);
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float rowY = TerminalRow(3, 0).y + ImGui::GetFrameHeight() + style.ItemSpacing.y * 2.0f + 1.0f;
+    const ImGuiID config = w->GetID("Config");
+    ImVec2 pos;
+    for (float x = 40; x < 600; x += 8)
+    {
+        pos = ImVec2(w->DC.CursorStartPos.x + x, rowY);
+        ui.MoveMouse(pos);
+        if (ImGui::GetHoveredID() == config)
+            break;
+    }
+    ASSERT_EQ(ImGui::GetHoveredID(), config);
+    ui.Click(pos);
+
+    ImGuiContext& g = *ImGui::GetCurrentContext();
+    ASSERT_EQ(g.OpenPopupStack.Size, 1);
+    ImGuiWindow* popup = g.OpenPopupStack[0].Window;
+    ASSERT_NE(popup, nullptr);
+    EXPECT_NE(FrameText::Last.find("Buffer Size Configuration"), std::string::npos);
+    EXPECT_EQ(TerminalMaxLinesEdit, 100);
+
+    // Rows of the popup: text, separator, "Max Lines", the two buttons.
+    const float fh = ImGui::GetFrameHeight();
+    const float fieldY = popup->DC.CursorStartPos.y + ImGui::GetFontSize() + style.ItemSpacing.y * 2.0f + 1.0f;
+    const ImVec2 field(popup->DC.CursorStartPos.x + 20, fieldY + fh * 0.5f);
+    const float buttonY = fieldY + fh + style.ItemSpacing.y + fh * 0.5f;
+    auto typeValue = [&](const char* text) {
+        ui.Click(field);
+        ui.PressKey(ImGuiKey_End);
+        for (int i = 0; i < 6; i++)
+            ui.PressKey(ImGuiKey_Backspace);
+        ImGui::GetIO().AddInputCharactersUTF8(text);
+        ui.RunFrames(2);
+    };
+    typeValue("5");
+    EXPECT_EQ(TerminalMaxLinesEdit, 10);
+    typeValue("5000");
+    EXPECT_EQ(TerminalMaxLinesEdit, 1000);
+
+    // Cancel: right of "Apply".
+    typeValue("50");
+    EXPECT_EQ(TerminalMaxLinesEdit, 50);
+    const ImGuiID cancel = popup->GetID("Cancel");
+    for (float x = 30; x < 300; x += 8)
+    {
+        pos = ImVec2(popup->DC.CursorStartPos.x + x, buttonY);
+        ui.MoveMouse(pos);
+        if (ImGui::GetHoveredID() == cancel)
+            break;
+    }
+    ASSERT_EQ(ImGui::GetHoveredID(), cancel);
+    ui.Click(pos);
+    EXPECT_EQ(g.OpenPopupStack.Size, 0);
+    EXPECT_EQ(TerminalMaxLines, 100u);
+    EXPECT_EQ(TerminalLines.size(), 100u);
+
+    // Opened again: the field still holds 50; Apply keeps the 50 newest lines.
+    for (float x = 40; x < 600; x += 8)
+    {
+        pos = ImVec2(w->DC.CursorStartPos.x + x, rowY);
+        ui.MoveMouse(pos);
+        if (ImGui::GetHoveredID() == config)
+            break;
+    }
+    ui.Click(pos);
+    ASSERT_EQ(g.OpenPopupStack.Size, 1);
+    EXPECT_EQ(TerminalMaxLinesEdit, 50);
+    SetStore({0.0f}, {{2.0f}});
+    ui.Click(ImVec2(popup->DC.CursorStartPos.x + 15, buttonY)); // "Apply"
+    EXPECT_EQ(g.OpenPopupStack.Size, 0);
+    EXPECT_EQ(TerminalMaxLines, 50u);
+    ASSERT_EQ(TerminalLines.size(), 50u);
+    // The frames after the click go on filling the new ring, oldest first.
+    const std::string text = JoinTerminalLines();
+    EXPECT_EQ(text.substr(0, 8), "1.0000 \n");
+    EXPECT_EQ(text.substr(text.size() - 8), "2.0000 \n");
+}
+
+// The line view follows new lines while it is at the bottom, and stays where the user
+// scrolled it otherwise.
+TEST_F(TerminalStatisticsUi, LineViewFollowsOnlyAtTheBottom)
+{
+    SetChannelCount(1);
+    SetStore({0.0f}, {{1.0f}});
+    TerminalMaxLines = 1000;
+    ui.RunFrames(80);
+
+    ImGuiWindow* w = Window(TerminalTitle);
+    ImGuiWindow* lines = nullptr;
+    for (ImGuiWindow* child : w->DC.ChildWindows)
+        if (strstr(child->Name, "ScrollingRegion"))
+            lines = child;
+    ASSERT_NE(lines, nullptr);
+    const float line = ImGui::GetTextLineHeight();
+    ASSERT_GT(lines->ScrollMax.y, 10 * line);
+    EXPECT_GE(lines->Scroll.y, lines->ScrollMax.y - line);
+
+    ui.MoveMouse(lines->Rect().GetCenter());
+    ImGui::GetIO().AddMouseWheelEvent(0.0f, 5.0f);
+    ui.RunFrames(3);
+    const float scrolledTo = lines->Scroll.y;
+    EXPECT_LT(scrolledTo, lines->ScrollMax.y - 2 * line);
+    ui.RunFrames(30);
+    EXPECT_EQ(lines->Scroll.y, scrolledTo);
+
+    ImGui::GetIO().AddMouseWheelEvent(0.0f, -100.0f);
+    ui.RunFrames(3);
+    const float max = lines->ScrollMax.y;
+    ui.RunFrames(30);
+    EXPECT_GT(lines->ScrollMax.y, max);
+    EXPECT_GE(lines->Scroll.y, lines->ScrollMax.y - line);
 }
