@@ -127,15 +127,15 @@ void RenderChannelStatistics(const std::vector<float>& snapshotTimes,
     ImGui::PushStyleVar(ImGuiStyleVar_CellPadding, ImVec2(8, 4));
 
     const ImGuiStyle& style = ImGui::GetStyle();
-    const float contentHeight =
-        (float)rows.size() * (ImGui::GetFontSize() + 2.0f * style.CellPadding.y) + ImGui::GetTextLineHeightWithSpacing();
+    const float rowHeight = ImGui::GetFontSize() + 2.0f * style.CellPadding.y;
+    const float contentHeight = (float)rows.size() * rowHeight + ImGui::GetTextLineHeightWithSpacing();
     const float tableWidth = 800.0f + 16.0f * style.CellPadding.x;
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const bool fitsWidth = avail.x + 1.0f >= tableWidth;
     const bool tooTall = contentHeight > avail.y + 1.0f;
 
-    ImGuiTableFlags flags =
-        ImGuiTableFlags_RowBg | ImGuiTableFlags_Borders | ImGuiTableFlags_SizingFixedFit | ImGuiTableFlags_NoHostExtendX;
+    ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_Borders | ImGuiTableFlags_SizingFixedFit |
+                            ImGuiTableFlags_NoHostExtendX;
     if (!fitsWidth)
         flags |= ImGuiTableFlags_ScrollX;
     if (tooTall)

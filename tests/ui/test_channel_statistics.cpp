@@ -17,7 +17,8 @@ TEST(ChannelStatistics, TextFormats)
 TEST(ChannelStatistics, KnownValuesOneValueEqualValuesNegatives)
 {
     // Values 1, 2, 4 at times 0.5, 1.0, 2.25.
-    std::vector<ChannelStatisticsRow> rows = ComputeChannelStatistics({0.5f, 1.0f, 2.25f}, {{1, 2, 4}}, 1, {"Channel 1"});
+    std::vector<ChannelStatisticsRow> rows =
+        ComputeChannelStatistics({0.5f, 1.0f, 2.25f}, {{1, 2, 4}}, 1, {"Channel 1"});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].count, 3);
     EXPECT_EQ(FormatFloat3(rows[0].minimum), "1.000");
