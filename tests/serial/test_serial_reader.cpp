@@ -209,7 +209,8 @@ TEST_F(SerialReaderTest, PauseDiscardsInputAndKeepsTheTimeAxis)
     ASSERT_TRUE(device.WaitUntilRead());
 
     SetAcquisitionPaused(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Room for the reader to see the pause on a loaded machine.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_TRUE(device.Send("9,9,9\r\n9,9,9\r\n"));
     ASSERT_TRUE(device.WaitUntilRead()); // purged, not read
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
@@ -243,7 +244,8 @@ TEST_F(SerialReaderTest, ClosingWhilePausedClearsAtResume)
 
     testing::internal::CaptureStdout();
     SetAcquisitionPaused(false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 500 && !Times().empty(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     StopSerialThread();
     reader.join();
     SerialThreadRunning = true;
