@@ -1,0 +1,51 @@
+// Model download: a detached thread fetches the selected model's file while the
+// settings section draws the shared download state every frame.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// The shared download state. The download thread writes it while the main thread
+// draws it; every access holds downloadStateMutex, so a frame sees whole values.
+extern std::mutex downloadStateMutex;
+extern bool isDownloading;
+extern int32_t downloadProgress;
+extern int32_t downloadingModel;
+extern std::string downloadStatus;
+
+struct ModelDownloadState
+{
+    bool isDownloading = false;
+    int32_t downloadProgress = 0;
+    int32_t downloadingModel = -1;
+    std::string downloadStatus;
+};
+
+// One consistent copy of the four values, for drawing.
+ModelDownloadState GetModelDownloadState();
+
+// The "Download Selected Model" button: sets the state and starts the detached
+// download thread, unless a download is shown as running or an earlier
+// (cancelled) transfer is still writing.
+void StartModelDownload();
+// The "Cancel Download" button: hides the download; the transfer runs on.
+void CancelModelDownload();
+// True while a download thread runs, cancelled or not.
+bool IsModelDownloadThreadRunning();
+
+void ModelDownloadThread();
+void ModelDownloadProgress(int percent);
+
+// The worker's job: fetch url into outputPath, creating the file when the first
+// data arrives. resultCode is the transfer's result (0 for success).
+struct DownloadCommand
+{
+    std::string url;
+    std::string outputPath;
+};
+void RunDownloadCommand(const DownloadCommand& command, int& resultCode, std::atomic<bool>& done);
+
+// Expected size in bytes of a download, from patterns in its URL and path.
+uint64_t ExpectedDownloadSize(const std::string& url, const std::string& outputPath);

@@ -1,0 +1,212 @@
+#include "ai/ModelManager.h"
+
+#include "ai/AISettings.h"
+
+#include <sys/sysinfo.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+// The download thread builds a catalogue while a test may set the host.
+static std::mutex ModelHostMutex;
+static std::string ModelHostUrl = "https://huggingface.co";
+
+void SetModelHostUrl(const std::string& url)
+{
+    std::lock_guard<std::mutex> lock(ModelHostMutex);
+    ModelHostUrl = url;
+}
+
+std::string GetModelHostUrl()
+{
+    std::lock_guard<std::mutex> lock(ModelHostMutex);
+    return ModelHostUrl;
+}
+
+bool ParseMemInfo(const std::string& text, uint64_t& totalBytes, uint64_t& availableBytes)
+{
+    bool have_total = false, have_available = false;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+    {
+        std::istringstream fields(line);
+        std::string key, unit;
+        uint64_t value = 0;
+        if (!(fields >> key >> value))
+            continue;
+        fields >> unit;
+        const uint64_t scale = unit == "kB" ? 1024 : 1;
+        if (key == "MemTotal:")
+        {
+            totalBytes = value * scale;
+            have_total = true;
+        }
+        else if (key == "MemAvailable:")
+        {
+            availableBytes = value * scale;
+            have_available = true;
+        }
+    }
+    return have_total && have_available;
+}
+
+// Physical and available memory in bytes. MemAvailable counts reclaimable cache,
+// which sysinfo's freeram does not; sysinfo is the fallback for old kernels.
+static bool QueryMemory(uint64_t& totalBytes, uint64_t& availableBytes)
+{
+    std::ifstream file("/proc/meminfo");
+    if (file)
+    {
+        std::stringstream text;
+        text << file.rdbuf();
+        if (ParseMemInfo(text.str(), totalBytes, availableBytes))
+            return true;
+    }
+    struct sysinfo si;
+    if (sysinfo(&si) != 0)
+        return false;
+    totalBytes = (uint64_t)si.totalram * si.mem_unit;
+    availableBytes = ((uint64_t)si.freeram + si.bufferram) * si.mem_unit;
+    return true;
+}
+
+SystemInfo ModelManager::DetectSystemInfo()
+{
+    SystemInfo info;
+    uint64_t total = 0, available = 0;
+    if (QueryMemory(total, available))
+    {
+        info.totalRamGB = (int32_t)(total >> 30);
+        info.availableRamGB = (int32_t)(available >> 30);
+    }
+    else
+    {
+        info.totalRamGB = 8;
+        info.availableRamGB = 6;
+    }
+    info.cpuCores = (int32_t)std::thread::hardware_concurrency();
+    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    info.cpuName = "Windows CPU (" + std::to_string(processors > 0 ? processors : 0) + " cores)";
+    info.hasGpu = false;
+    info.gpuName = "Unknown";
+    return info;
+}
+
+bool IsModelFileDownloaded(const std::string& localPath, uint64_t expectedSizeMB)
+{
+    std::ifstream file(localPath, std::ios::binary | std::ios::ate);
+    if (!file)
+        return false;
+    const std::streamoff size = file.tellg();
+    if (size < 0)
+        return false;
+    const uint64_t mib = (uint64_t)size >> 20;
+    return (double)mib > (double)expectedSizeMB * 0.8;
+}
+
+struct CatalogueRow
+{
+    const char* name;
+    const char* description;
+    const char* owner;
+    const char* repository;
+    const char* file;
+    const char* subDir;
+    const char* localFile;
+    uint64_t expectedSizeMB;
+    int32_t contextSize, batchSize, threads, modelFlag;
+};
+
+static const CatalogueRow Catalogue[3] = {
+    {"Phi Mini 2", "Lightweight model (2.7B parameters) - Fast and efficient", "TheBloke", "phi-2-GGUF",
+     "phi-2.Q4_K_M.gguf", "phi2", "phi-2.gguf", 1700, 2048, 128, 4, 0},
+    {"Llama 3.2 3B", "Balanced model (3.2B parameters) - Good performance/quality ratio", "bartowski",
+     "Llama-3.2-3B-Instruct-GGUF", "Llama-3.2-3B-Instruct-Q4_K_M.gguf", "llama3.2-3b",
+     "llama-3.2-3b-instruct.Q4_K_M.gguf", 2200, 4096, 256, 10, 1},
+    {"Llama 3.2 8B", "Advanced model (8B parameters) - High quality but requires more resources", "bartowski",
+     "Llama-3.2-1B-Instruct-GGUF", "Llama-3.2-1B-Instruct-Q4_K_M.gguf", "llama3.2-8b",
+     "llama-3.2-8b-instruct.Q4_K_M.gguf", 800, 4096, 256, 12, 1},
+};
+
+ModelInfo ModelManager::BuildModelInfo(int id)
+{
+    ModelInfo info;
+    info.id = id;
+    const std::string models_dir = (std::filesystem::current_path() / "application" / "ai" / "models").string();
+    if (id >= 0 && id <= 2)
+    {
+        const CatalogueRow& row = Catalogue[id];
+        info.name = row.name;
+        info.description = row.description;
+        info.downloadUrl = GetModelHostUrl() + "/" + row.owner + "/" + row.repository + "/resolve/main/" + row.file;
+        info.localPath = models_dir + "/" + row.subDir + "/" + row.localFile;
+        info.expectedSizeMB = row.expectedSizeMB;
+        info.contextSize = row.contextSize;
+        info.batchSize = row.batchSize;
+        info.threads = row.threads;
+        info.modelFlag = row.modelFlag;
+    }
+    info.downloaded = IsModelFileDownloaded(info.localPath, info.expectedSizeMB);
+    return info;
+}
+
+ModelManager::ModelManager()
+{
+    systemInfo = DetectSystemInfo();
+    for (int id = 0; id <= 2; id++)
+        modelCatalogue[id] = BuildModelInfo(id);
+    UpdateCompatibility();
+}
+
+void ModelManager::UpdateCompatibility()
+{
+    systemInfo.compatibleTier0 = true;
+    systemInfo.compatibleTier1 = systemInfo.availableRamGB >= 4 && systemInfo.cpuCores >= 4;
+    systemInfo.compatibleTier2 = systemInfo.availableRamGB >= 8 && systemInfo.cpuCores >= 8;
+    for (auto& [id, info] : modelCatalogue)
+    {
+        if (id == 0)
+        {
+            info.compatible = systemInfo.compatibleTier0;
+            info.compatibilityText = "Compatible with all systems";
+        }
+        else if (id == 1)
+        {
+            info.compatible = systemInfo.compatibleTier1;
+            info.compatibilityText =
+                info.compatible ? "Compatible with your system" : "Requires at least 4GB RAM and 4 CPU cores";
+        }
+        else if (id == 2)
+        {
+            info.compatible = systemInfo.compatibleTier2;
+            info.compatibilityText =
+                info.compatible ? "Compatible with your system" : "Requires at least 8GB RAM and 8 CPU cores";
+        }
+    }
+}
+
+ModelInfo ModelManager::GetModelInfo(int id) const
+{
+    auto it = modelCatalogue.find(id);
+    return it != modelCatalogue.end() ? it->second : ModelInfo();
+}
+
+bool ModelManager::IsModelDownloaded(int id) const
+{
+    auto it = modelCatalogue.find(id);
+    if (it == modelCatalogue.end())
+        return false;
+    return IsModelFileDownloaded(it->second.localPath, it->second.expectedSizeMB);
+}
+
+std::string AIConfig::GetModelPath(int modelId) const
+{
+    ModelManager manager;
+    auto it = manager.modelCatalogue.find(modelId);
+    return it != manager.modelCatalogue.end() ? it->second.localPath : std::string();
+}
