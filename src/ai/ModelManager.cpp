@@ -99,6 +99,10 @@ SystemInfo ModelManager::DetectSystemInfo()
 
 bool IsModelFileDownloaded(const std::string& localPath, uint64_t expectedSizeMB)
 {
+    // A directory opens for reading here and reports a huge end position.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(localPath, ec))
+        return false;
     std::ifstream file(localPath, std::ios::binary | std::ios::ate);
     if (!file)
         return false;
