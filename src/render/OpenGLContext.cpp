@@ -77,6 +77,9 @@ int OpenGLContext::Init(nwindow::IWindow* owner)
     }
     window = owner;
 
+    // The program draws into an X11 window (XWayland on a Wayland desktop); asking for it
+    // keeps GLFW from probing Wayland first.
+    glfwInitHint(GLFW_PLATFORM, GLFW_PLATFORM_X11);
     if (!glfwInit())
     {
         std::cerr << "Error: GLFW initialization failed" << std::endl;
