@@ -2,6 +2,7 @@
 // background image and the page that the sidebar selected.
 #include "render/UIContext.h"
 
+#include "ai/AISettingsSection.h"
 #include "dock/Dock.h"
 #include "ui/CsvSettings.h"
 #include "ui/DashboardDockSpace.h"
@@ -137,7 +138,7 @@ static const SettingsSection SettingsSections[] = {
     {"UIContextDataReception", DataReceptionSettingsPage},
     {"UIContextCSV", CsvSettingsPage},
     {"UIContextViewer", LiveViewSettingsPage},
-    {"UIContextAI", nullptr},            // AIModelSettingsPage
+    {"UIContextAI", AIModelSettingsPage},
 };
 
 void UIContext::RenderSettingsPage()
