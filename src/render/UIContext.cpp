@@ -1,5 +1,6 @@
 #include "render/UIContext.h"
 
+#include "ai/AIChatPanel.h"
 #include "dock/Dock.h"
 #include "plot/implot.h"
 #include "ui/Sidebar.h"
@@ -209,6 +210,7 @@ void UIContext::End()
     dock::Shutdown();
     ImGui::DestroyContext();
     ImPlot::DestroyContext();
+    ShutdownAIChat();
     if (backgroundTexture != 0)
     {
         const GLuint texture = static_cast<GLuint>(backgroundTexture);

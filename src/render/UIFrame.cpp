@@ -2,6 +2,8 @@
 // background image and the page that the sidebar selected.
 #include "render/UIContext.h"
 
+#include "ai/AIChatPanel.h"
+#include "ai/AISettings.h"
 #include "ai/AISettingsSection.h"
 #include "dock/Dock.h"
 #include "ui/CsvSettings.h"
@@ -122,8 +124,33 @@ void UIContext::PreRender()
 }
 
 // The Live View with its companion windows, and the chat panel while AI is on.
-// Each is called here once it exists.
-void UIContext::RenderDashboardPage() { RenderLiveView(); }
+void UIContext::RenderDashboardPage()
+{
+    RenderLiveView();
+
+    if (IsAIEnabled())
+    {
+        if (!AIChatPanelInstance)
+        {
+            InitializeAIChat();
+            std::cout << "AI Chat initialized dynamically at runtime" << std::endl;
+        }
+        dock::SetNextWindowDockID(GetDashboardDockSpaceId(), ImGuiCond_FirstUseEver);
+        ImGui::SetNextWindowSize(ImVec2(400.0f, 500.0f), ImGuiCond_FirstUseEver);
+        if (AIChatPanelInstance)
+        {
+            const bool was_visible = AIChatPanelInstance->visible;
+            AIChatPanelInstance->visible = true;
+            AIChatPanelInstance->Render();
+            AIChatPanelInstance->visible = was_visible;
+        }
+    }
+    else if (AIChatPanelInstance)
+    {
+        ShutdownAIChat();
+        std::cout << "AI Chat shutdown dynamically at runtime" << std::endl;
+    }
+}
 
 // The settings sections, in drawing order, each in its own ID scope. A section
 // is drawn once its function exists.

@@ -1,0 +1,98 @@
+// The "AI Assistant" chat window: history, input line, the engine that answers
+// and the one background reply at a time.
+//
+// Threads: everything runs on the UI thread except GenerateResponse (the reply
+// task, on a pool thread) and ForceReloadModel (the model download thread,
+// through ReloadAIChatModel). Lock order: AIChatInstanceMutex, then the panel
+// mutex, then the channel data mutex or the engine's locks. messagesMutex is
+// taken last and never held while another lock is taken.
+#pragma once
+
+#include "ai/AIAnalysisEngine.h"
+
+#include <imgui.h>
+
+#include <atomic>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct ChatMessage
+{
+    std::string text;
+    bool isUser = false;
+    int64_t timestampMs = 0;
+};
+
+class AIChatPanel
+{
+public:
+    static constexpr size_t MaxMessages = 100;
+    static constexpr size_t InputCapacity = 512;
+
+    AIChatPanel();
+    ~AIChatPanel();
+    AIChatPanel(const AIChatPanel&) = delete;
+    AIChatPanel& operator=(const AIChatPanel&) = delete;
+
+    void AddMessage(const std::string& text, bool isUser);
+    void SendMessage(const std::string& text);
+    void Render();
+    void RenderMessageArea();
+    void RenderInput();
+    void Update();
+
+    // The reply task: holds the panel mutex for its whole run. labels are the
+    // channel labels taken on the UI thread when the question was sent.
+    std::string GenerateResponse(const std::string& question, const std::vector<std::string>& labels);
+    std::string BuildDataContext(const std::vector<std::string>& labels);
+
+    // Engine set-up, tear-down and the model switch.
+    bool InitializeAI();
+    void ShutdownAI();
+    void CheckModelSwitch();
+    void ForceReloadModel();
+
+    // A copy of the history, safe from any thread.
+    std::vector<ChatMessage> GetMessages();
+
+    bool visible = true;
+    std::vector<ChatMessage> messages; // guarded by messagesMutex
+    char input[InputCapacity] = {};
+    bool autoScroll = true;
+    bool focusInput = false;
+    ImVec4 userColor = ImVec4(0.2f, 0.5f, 0.9f, 1.0f);
+    ImVec4 aiColor = ImVec4(1.0f, 1.0f, 1.0f, 1.0f);
+    ImVec4 messageAreaBgColor = ImVec4(0.95f, 0.95f, 0.95f, 1.0f);
+    std::unique_ptr<AIAnalysisEngine> engine;
+    // Atomic: the switch check reads it without the mutex while a reload on the
+    // download thread writes it.
+    std::atomic<bool> aiInitialized{false};
+    std::mutex mutex;
+    std::atomic<bool> isProcessing{false};
+    std::future<std::string> pendingResponse;
+    float thinkingPhase = 0.0f;
+    std::atomic<int> currentModelIndex{0};
+
+    // The history is also written by a reload on the download thread.
+    std::mutex messagesMutex;
+};
+
+// The canned reply for a question while no data flows; context is inserted whole.
+std::string CannedChatReply(const std::string& question, const std::string& context);
+
+extern std::unique_ptr<AIChatPanel> AIChatPanelInstance;
+// Held while the instance is replaced or reloaded from the download thread, so a
+// reload never runs on a panel being destroyed.
+extern std::mutex AIChatInstanceMutex;
+
+void InitializeAIChat();
+void ShutdownAIChat();
+void ReloadAIChatModel();
+
+// The backend the panel's engines are built on; empty means the real llama.cpp.
+// Tests set a scripted one.
+void SetAIChatBackendFactory(AIAnalysisEngine::BackendFactory factory);
