@@ -1,0 +1,109 @@
+// Chat panel threads: a reply task beside the main thread's polling and
+// shut-down, and a forced reload from another thread beside the main thread.
+#include "chat_test_setup.h"
+
+#include "serial/ChannelData.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using chattest::ChatDirectory;
+using chattest::ScriptReplying;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace
+{
+std::shared_ptr<FakeLlamaScript> SlowScript()
+{
+    auto s = ScriptReplying("A reply that takes a while to come.");
+    s->decodeDelay = std::chrono::milliseconds(2);
+    return s;
+}
+} // namespace
+
+TEST(AIChatConcurrency, ReplyBesidePollingAndShutdown)
+{
+    ChatDirectory dir;
+    dir.Settings(1, true);
+    dir.ModelFile(1);
+    auto script = SlowScript();
+    dir.UseScript(script);
+    {
+        std::lock_guard<std::mutex> lock(ChannelDataMutex);
+        ChannelHistories = {{1.0f, 2.0f, 3.0f}};
+    }
+    CaptureStdout();
+    InitializeAIChat();
+    ASSERT_TRUE(AIChatPanelInstance);
+    AIChatPanel& panel = *AIChatPanelInstance;
+    ASSERT_TRUE(panel.aiInitialized.load());
+
+    // Poll as the frames do; a second question meanwhile is refused.
+    panel.SendMessage("What do you see?");
+    panel.SendMessage("And now?");
+    while (panel.pendingResponse.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    {
+        panel.CheckModelSwitch();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const std::string reply = panel.pendingResponse.get();
+    panel.isProcessing.store(false);
+    EXPECT_NE(reply.find("A reply that takes a while to come."), std::string::npos) << reply;
+    std::vector<ChatMessage> m = panel.GetMessages();
+    ASSERT_EQ(m.size(), 4u);
+    EXPECT_EQ(m[3].text, "Please wait for the current response to complete...");
+    EXPECT_EQ(script->modelLoads, 1);
+
+    // Shut down while a reply runs: it waits for the task, then frees the model.
+    panel.SendMessage("Once more?");
+    while (script->decodeEntered.load() == 0)
+        std::this_thread::yield();
+    ShutdownAIChat();
+    EXPECT_FALSE(AIChatPanelInstance);
+    EXPECT_EQ(script->modelFrees, 1);
+    EXPECT_FALSE(script->overlapDetected.load());
+    GetCapturedStdout();
+    {
+        std::lock_guard<std::mutex> lock(ChannelDataMutex);
+        ChannelHistories.clear();
+    }
+}
+
+TEST(AIChatConcurrency, ReloadFromAnotherThread)
+{
+    ChatDirectory dir;
+    dir.Settings(1, true);
+    dir.ModelFile(1);
+    dir.UseScript(ScriptReplying("Steady."));
+    CaptureStdout();
+    InitializeAIChat();
+    ASSERT_TRUE(AIChatPanelInstance);
+
+    std::thread downloader([] { ReloadAIChatModel(); });
+    // The main thread goes on with its frames meanwhile.
+    AIChatPanel& panel = *AIChatPanelInstance;
+    for (int i = 0; i < 200; i++)
+    {
+        panel.CheckModelSwitch();
+        panel.AddMessage("frame " + std::to_string(i), true);
+        (void)panel.GetMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    downloader.join();
+    std::vector<ChatMessage> m = panel.GetMessages();
+    bool reloaded = false;
+    for (const ChatMessage& message : m)
+        reloaded |= message.text == "AI model reloaded successfully! Model is ready to use.";
+    EXPECT_TRUE(reloaded);
+    EXPECT_TRUE(panel.aiInitialized.load());
+
+    // A reload racing the panel's destruction: one of them waits for the other.
+    std::thread late([] { ReloadAIChatModel(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ShutdownAIChat();
+    late.join();
+    EXPECT_FALSE(AIChatPanelInstance);
+    GetCapturedStdout();
+}
