@@ -1,5 +1,6 @@
 #include "ai/ModelDownload.h"
 
+#include "ai/AIChatPanel.h"
 #include "ai/AISettings.h"
 #include "ai/ModelManager.h"
 
@@ -111,6 +112,7 @@ void ModelDownloadThread()
             std::cout << "Model download completed successfully!" << std::endl;
             std::this_thread::sleep_for(std::chrono::seconds(1));
             SaveAISettings();
+            ReloadAIChatModel();
             SetDownloadStatus("Model ready!");
             std::cout << "Model reloaded and ready to use!" << std::endl;
         }

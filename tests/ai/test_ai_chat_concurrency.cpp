@@ -57,8 +57,9 @@ TEST(AIChatConcurrency, ReplyBesidePollingAndShutdown)
     EXPECT_EQ(script->modelLoads, 1);
 
     // Shut down while a reply runs: it waits for the task, then frees the model.
+    const int decodesBefore = script->decodeEntered.load();
     panel.SendMessage("Once more?");
-    while (script->decodeEntered.load() == 0)
+    while (script->decodeEntered.load() == decodesBefore)
         std::this_thread::yield();
     ShutdownAIChat();
     EXPECT_FALSE(AIChatPanelInstance);
