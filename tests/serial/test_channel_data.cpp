@@ -1,25 +1,7 @@
 #include "serial/ChannelData.h"
+#include "StoreTestHelpers.h"
 
 #include <gtest/gtest.h>
-
-
-namespace
-{
-void ResetStore(int channels, int max_points)
-{
-    std::lock_guard<std::mutex> lock(ChannelDataMutex);
-    SampleTimes.clear();
-    ChannelHistories.assign(channels, {});
-    SetMaxPointsPerChannel(max_points);
-}
-
-void Append(int line, int channels)
-{
-    std::lock_guard<std::mutex> lock(ChannelDataMutex);
-    std::vector<float> values(channels, (float)line);
-    AppendSample(values, (float)line);
-}
-} // namespace
 
 TEST(ChannelData, DefaultsOfTheAcquisitionSettings)
 {

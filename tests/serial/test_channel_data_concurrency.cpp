@@ -1,27 +1,10 @@
 #include "serial/ChannelData.h"
+#include "StoreTestHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
-
-namespace
-{
-void ResetStore(int channels, int max_points)
-{
-    std::lock_guard<std::mutex> lock(ChannelDataMutex);
-    SampleTimes.clear();
-    ChannelHistories.assign(channels, {});
-    SetMaxPointsPerChannel(max_points);
-}
-
-void Append(int line, int channels)
-{
-    std::lock_guard<std::mutex> lock(ChannelDataMutex);
-    std::vector<float> values(channels, (float)line);
-    AppendSample(values, (float)line);
-}
-} // namespace
 
 // Snapshots taken while the reader appends always see whole rows.
 TEST(ChannelDataConcurrency, SnapshotsSeeConsistentRows)
