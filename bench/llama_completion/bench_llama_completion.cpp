@@ -57,7 +57,8 @@ int main(int argc, char** argv)
         return 1;
     }
     // Shorter than the batch, so both sides decode the whole prompt.
-    const std::string prompt = "Channel 1 reads 12.5 volts, channel 2 reads 3.3 amperes. What does it mean for the system?";
+    const std::string prompt =
+        "Channel 1 reads 12.5 volts, channel 2 reads 3.3 amperes. What does it mean for the system?";
 
     LlamaCppConfig config;
     config.model_path = model;

@@ -8,8 +8,7 @@
 UnmendedReader::UnmendedReader(int fd_, size_t channel_count, std::function<void(const std::vector<float>&)> on_sample)
     : fd(fd_), channelCount(channel_count), onSample(std::move(on_sample)), newest(channel_count, 0.0f),
       hasNewest(channel_count, false)
-{
-}
+{}
 
 void UnmendedReader::ApplyFieldRule()
 {

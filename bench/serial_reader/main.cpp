@@ -28,10 +28,7 @@ constexpr int LineBytes = 16;
 
 // "SSSSSS,CCCCC,D\r\n": a sequence number and two values derived from it, so a
 // sample that lost or gained bytes is told from a whole one.
-int CheckValue(int seq)
-{
-    return (int)(((long)seq * 7919 + 13) % 100000);
-}
+int CheckValue(int seq) { return (int)(((long)seq * 7919 + 13) % 100000); }
 
 int CheckDigit(int seq)
 {

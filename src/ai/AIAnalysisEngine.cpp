@@ -114,11 +114,9 @@ std::string FilterModelReply(const std::string& text, const std::string& questio
 
 AIAnalysisEngine::AIAnalysisEngine(const AIAnalysisConfig& config_)
     : AIAnalysisEngine(config_, [] { return MakeLlamaCppBackend(); })
-{
-}
+{}
 
-AIAnalysisEngine::AIAnalysisEngine(const AIAnalysisConfig& config_, const BackendFactory& makeBackend)
-    : config(config_)
+AIAnalysisEngine::AIAnalysisEngine(const AIAnalysisConfig& config_, const BackendFactory& makeBackend) : config(config_)
 {
     llama.reset(new LlamaCppIntegration(MakeLlamaCppPreset(config.modelPath), makeBackend()));
 }

@@ -25,15 +25,9 @@ static AIAnalysisEngine::BackendFactory ChatBackendFactory;
 static const char* const UserGlyph = "\xef\x80\x87";      // U+F007
 static const char* const AssistantGlyph = "\xef\x95\x84"; // U+F544
 
-void SetAIChatBackendFactory(AIAnalysisEngine::BackendFactory factory)
-{
-    ChatBackendFactory = std::move(factory);
-}
+void SetAIChatBackendFactory(AIAnalysisEngine::BackendFactory factory) { ChatBackendFactory = std::move(factory); }
 
-static void PrintLine(const std::string& line)
-{
-    std::cout << line << std::endl;
-}
+static void PrintLine(const std::string& line) { std::cout << line << std::endl; }
 
 static const char* ModelDisplayName(int id)
 {
@@ -50,10 +44,7 @@ static const char* ModelDisplayName(int id)
 // Panel life
 //-----------------------------------------------------------------------------
 
-AIChatPanel::AIChatPanel()
-{
-    AddMessage("AI Assistant ready! Ask me about your data.", false);
-}
+AIChatPanel::AIChatPanel() { AddMessage("AI Assistant ready! Ask me about your data.", false); }
 
 AIChatPanel::~AIChatPanel()
 {

@@ -8,7 +8,8 @@
 #include <iostream>
 #include <sstream>
 
-const char* const NoDataContextText = "No data streams currently active. Connect a serial device to see real-time data.";
+const char* const NoDataContextText =
+    "No data streams currently active. Connect a serial device to see real-time data.";
 const char* const DataContextErrorText = "Unable to access current data streams. Please check serial connection.";
 
 static std::string ChannelName(const std::vector<std::string>& labels, size_t i)

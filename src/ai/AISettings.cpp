@@ -56,8 +56,8 @@ static void ReportBadModelValue(const std::string& value, ParseResult result)
     if (!ReportedBadModelValues.insert(value).second)
         return;
     std::cout << "Warning: ai_model value \"" << value << "\" in " << aiSettingsFileName
-              << (result == ParseResult::OutOfRange ? " is out of range" : " is not a number")
-              << ", keeping model " << selectedModel << std::endl;
+              << (result == ParseResult::OutOfRange ? " is out of range" : " is not a number") << ", keeping model "
+              << selectedModel << std::endl;
 }
 
 // The caller holds AISettingsMutex. Quiet reads print none of the status lines.

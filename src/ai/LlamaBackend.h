@@ -29,8 +29,8 @@ public:
     virtual float* GetLogitsIth(llama_context* ctx, int32_t i) = 0;
     virtual int32_t VocabNTokens(const llama_vocab* vocab) = 0;
     virtual bool VocabIsEog(const llama_vocab* vocab, llama_token token) = 0;
-    virtual int32_t TokenToPiece(const llama_vocab* vocab, llama_token token, char* buf, int32_t length,
-                                 int32_t lstrip, bool special) = 0;
+    virtual int32_t TokenToPiece(const llama_vocab* vocab, llama_token token, char* buf, int32_t length, int32_t lstrip,
+                                 bool special) = 0;
 };
 
 // The backend on the real llama.cpp.

@@ -9,8 +9,7 @@
 
 LlamaCppIntegration::LlamaCppIntegration(const LlamaCppConfig& config_)
     : LlamaCppIntegration(config_, MakeLlamaCppBackend())
-{
-}
+{}
 
 LlamaCppIntegration::LlamaCppIntegration(const LlamaCppConfig& config_, std::unique_ptr<LlamaBackend> backend_)
     : config(config_), backend(std::move(backend_))

@@ -53,8 +53,8 @@ void StartModelDownload()
             std::cout << "A cancelled download is still running; wait for it to end" << std::endl;
             return;
         }
-        std::cout << "Starting download for model " << selected << " (downloadingModel was: " << downloadingModel
-                  << ")" << std::endl;
+        std::cout << "Starting download for model " << selected << " (downloadingModel was: " << downloadingModel << ")"
+                  << std::endl;
         isDownloading = true;
         downloadProgress = 0;
         downloadStatus = "Initializing download...";

@@ -22,20 +22,20 @@ namespace
 
 struct DockWindow
 {
-    ImGuiID ID = 0;                   // == ImGui's window id, ImHashStr(Name)
-    std::string Name;                 // as given to Begin, written to the ini file
-    ImGuiID DockId = 0;               // dock space it is docked into, 0 = floating
-    ImVec2 FloatSize = ImVec2(0, 0);  // size to take back when it floats again (0 = keep)
-    int Order = 0;                    // tab order, as read from the ini file
-    bool Selected = false;            // selected tab, as read from the ini file
-    bool NoSave = false;              // ImGuiWindowFlags_NoSavedSettings
-    bool SetOnce = false;             // an ImGuiCond_Once dock request was applied
-    int LastFrameActive = -1;         // last frame dock::Begin ran for it
-    bool WantFocus = false;           // its tab was clicked, or it was dropped
-    bool HiddenTab = false;           // hidden last frame as an unselected tab
-    bool WantUndock = false;          // its tab was dragged out of the bar this frame
-    ImVec2 UndockPos = ImVec2(0, 0);  // where the floating window starts
-    ImRect TabRect;                   // its tab, as drawn on TabFrame
+    ImGuiID ID = 0;                  // == ImGui's window id, ImHashStr(Name)
+    std::string Name;                // as given to Begin, written to the ini file
+    ImGuiID DockId = 0;              // dock space it is docked into, 0 = floating
+    ImVec2 FloatSize = ImVec2(0, 0); // size to take back when it floats again (0 = keep)
+    int Order = 0;                   // tab order, as read from the ini file
+    bool Selected = false;           // selected tab, as read from the ini file
+    bool NoSave = false;             // ImGuiWindowFlags_NoSavedSettings
+    bool SetOnce = false;            // an ImGuiCond_Once dock request was applied
+    int LastFrameActive = -1;        // last frame dock::Begin ran for it
+    bool WantFocus = false;          // its tab was clicked, or it was dropped
+    bool HiddenTab = false;          // hidden last frame as an unselected tab
+    bool WantUndock = false;         // its tab was dragged out of the bar this frame
+    ImVec2 UndockPos = ImVec2(0, 0); // where the floating window starts
+    ImRect TabRect;                  // its tab, as drawn on TabFrame
     int TabFrame = -1;
 };
 
@@ -112,10 +112,7 @@ DockSpaceState* FindOrCreateDockSpace(ImGuiID id)
 }
 
 // Submitted on the previous frame (DockSpace runs before this frame's windows).
-bool WasActiveLastFrame(const DockWindow& w)
-{
-    return w.LastFrameActive >= ImGui::GetFrameCount() - 1;
-}
+bool WasActiveLastFrame(const DockWindow& w) { return w.LastFrameActive >= ImGui::GetFrameCount() - 1; }
 
 // The dock space a window is docked into, while that dock space is submitted. A window docked into
 // a dock space that is not submitted shows as a floating window, so it stays within reach.
@@ -188,8 +185,8 @@ void UpdateDrag()
             // A move that starts on the title bar can dock; a move from the window body cannot.
             DockWindow* w = FindDockWindow(moving->ID);
             dc.DragWindowId = moving->ID;
-            dc.DragDockable = w && !ActiveDockSpace(*w) && g.ActiveId == moving->MoveId && g.ActiveIdClickOffset.y >= 0.0f &&
-                              g.ActiveIdClickOffset.y < moving->TitleBarHeight;
+            dc.DragDockable = w && !ActiveDockSpace(*w) && g.ActiveId == moving->MoveId &&
+                              g.ActiveIdClickOffset.y >= 0.0f && g.ActiveIdClickOffset.y < moving->TitleBarHeight;
         }
     }
     else if (dc.DragWindowId != 0)
@@ -313,8 +310,8 @@ void TabBar(DockSpaceState* ds)
                        : hovered ? ImGuiCol_TabHovered
                                  : (focused ? ImGuiCol_Tab : ImGuiCol_TabDimmed);
         ImGui::TabItemBackground(draw_list, bb, 0, ImGui::GetColorU32(col));
-        ImGui::RenderTextClipped(bb.Min + style.FramePadding, ImVec2(bb.Max.x, bb.Max.y - style.FramePadding.y),
-                                 label, label_end, &label_size, ImVec2(0, 0), &bb);
+        ImGui::RenderTextClipped(bb.Min + style.FramePadding, ImVec2(bb.Max.x, bb.Max.y - style.FramePadding.y), label,
+                                 label_end, &label_size, ImVec2(0, 0), &bb);
 
         // Dragged out of the bar: the window floats at the mouse, still held by it.
         ImRect keep = ds->BarRect;
@@ -428,10 +425,7 @@ DockStyle::DockStyle()
     Colors[DockCol_DockingEmptyBg] = ImVec4(0.20f, 0.20f, 0.20f, 1.00f);
 }
 
-DockStyle& GetStyle()
-{
-    return GStyle;
-}
+DockStyle& GetStyle() { return GStyle; }
 
 void Initialize()
 {
@@ -645,15 +639,9 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
     return visible;
 }
 
-void End()
-{
-    ImGui::End();
-}
+void End() { ImGui::End(); }
 
-bool IsWindowDocked(const char* name)
-{
-    return GetWindowDockID(name) != 0;
-}
+bool IsWindowDocked(const char* name) { return GetWindowDockID(name) != 0; }
 
 ImGuiID GetWindowDockID(const char* name)
 {

@@ -57,11 +57,11 @@ void End();
 
 // Queries (also used by tests).
 bool IsWindowDocked(const char* name);
-ImGuiID GetWindowDockID(const char* name);     // 0 when floating or unknown
-const char* GetSelectedTab(ImGuiID dock_id);   // window name of the selected tab, or nullptr
-int GetDockedWindowCount(ImGuiID dock_id);     // windows docked there (submitted or not)
-ImRect GetDockSpaceRect(ImGuiID dock_id);      // whole area of the last DockSpace call
-ImRect GetDockSpaceTabBarRect(ImGuiID dock_id); // tab bar along the top (empty while nothing is docked)
+ImGuiID GetWindowDockID(const char* name);                     // 0 when floating or unknown
+const char* GetSelectedTab(ImGuiID dock_id);                   // window name of the selected tab, or nullptr
+int GetDockedWindowCount(ImGuiID dock_id);                     // windows docked there (submitted or not)
+ImRect GetDockSpaceRect(ImGuiID dock_id);                      // whole area of the last DockSpace call
+ImRect GetDockSpaceTabBarRect(ImGuiID dock_id);                // tab bar along the top (empty while nothing is docked)
 ImRect GetDockSpaceTabRect(ImGuiID dock_id, const char* name); // one tab of the bar, as drawn this frame
 
 } // namespace dock

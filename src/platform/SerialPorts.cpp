@@ -73,8 +73,9 @@ std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& dev_dir, const
     std::vector<SerialPortEntry> ports;
 
     std::vector<std::string> devices = ListFolder(dev_dir);
-    devices.erase(std::remove_if(devices.begin(), devices.end(), [](const std::string& n) { return !IsSerialDeviceName(n); }),
-                  devices.end());
+    devices.erase(
+        std::remove_if(devices.begin(), devices.end(), [](const std::string& n) { return !IsSerialDeviceName(n); }),
+        devices.end());
     std::sort(devices.begin(), devices.end(), NaturalLess);
     for (const std::string& name : devices)
     {
@@ -94,8 +95,5 @@ std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& dev_dir, const
     return ports;
 }
 
-std::vector<SerialPortEntry> ListSerialPorts()
-{
-    return ListSerialPortsIn("/dev", "/dev/serial/by-id");
-}
+std::vector<SerialPortEntry> ListSerialPorts() { return ListSerialPortsIn("/dev", "/dev/serial/by-id"); }
 } // namespace platform

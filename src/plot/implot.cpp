@@ -117,8 +117,8 @@ bool IsColorAuto(const ImVec4& col) { return col.w == -1.0f; }
 
 // Automatic item colours, taken in turn by the items of a plot.
 static const ImU32 AutoItemColors[] = {
-    IM_COL32(76, 114, 176, 255), IM_COL32(221, 132, 82, 255),  IM_COL32(85, 168, 104, 255),
-    IM_COL32(196, 78, 82, 255),  IM_COL32(129, 114, 179, 255), IM_COL32(147, 120, 96, 255),
+    IM_COL32(76, 114, 176, 255),  IM_COL32(221, 132, 82, 255),  IM_COL32(85, 168, 104, 255),
+    IM_COL32(196, 78, 82, 255),   IM_COL32(129, 114, 179, 255), IM_COL32(147, 120, 96, 255),
     IM_COL32(218, 139, 195, 255), IM_COL32(140, 140, 140, 255), IM_COL32(204, 185, 116, 255),
     IM_COL32(100, 181, 205, 255),
 };
@@ -142,37 +142,25 @@ ImVec4 GetAutoColor(ImPlotCol idx)
     case ImPlotCol_LegendText:
     case ImPlotCol_TitleText:
     case ImPlotCol_InlayText:
-    case ImPlotCol_AxisText:
-        return s.Colors[ImGuiCol_Text];
-    case ImPlotCol_FrameBg:
-        return s.Colors[ImGuiCol_FrameBg];
-    case ImPlotCol_PlotBg:
-        return s.Colors[ImGuiCol_WindowBg];
+    case ImPlotCol_AxisText: return s.Colors[ImGuiCol_Text];
+    case ImPlotCol_FrameBg: return s.Colors[ImGuiCol_FrameBg];
+    case ImPlotCol_PlotBg: return s.Colors[ImGuiCol_WindowBg];
     case ImPlotCol_PlotBorder:
-    case ImPlotCol_LegendBorder:
-        return s.Colors[ImGuiCol_Border];
-    case ImPlotCol_LegendBg:
-        return s.Colors[ImGuiCol_PopupBg];
+    case ImPlotCol_LegendBorder: return s.Colors[ImGuiCol_Border];
+    case ImPlotCol_LegendBg: return s.Colors[ImGuiCol_PopupBg];
     case ImPlotCol_AxisGrid:
     {
         ImVec4 c = s.Colors[ImGuiCol_Text];
         c.w *= 0.25f;
         return c;
     }
-    case ImPlotCol_AxisTick:
-        return GetStyleColorVec4(ImPlotCol_AxisGrid);
-    case ImPlotCol_AxisBg:
-        return ImVec4(0, 0, 0, 0);
-    case ImPlotCol_AxisBgHovered:
-        return s.Colors[ImGuiCol_ButtonHovered];
-    case ImPlotCol_AxisBgActive:
-        return s.Colors[ImGuiCol_ButtonActive];
-    case ImPlotCol_Selection:
-        return ImVec4(1, 1, 0, 1);
-    case ImPlotCol_Crosshairs:
-        return GetStyleColorVec4(ImPlotCol_PlotBorder);
-    default:
-        return s.Colors[ImGuiCol_Text];
+    case ImPlotCol_AxisTick: return GetStyleColorVec4(ImPlotCol_AxisGrid);
+    case ImPlotCol_AxisBg: return ImVec4(0, 0, 0, 0);
+    case ImPlotCol_AxisBgHovered: return s.Colors[ImGuiCol_ButtonHovered];
+    case ImPlotCol_AxisBgActive: return s.Colors[ImGuiCol_ButtonActive];
+    case ImPlotCol_Selection: return ImVec4(1, 1, 0, 1);
+    case ImPlotCol_Crosshairs: return GetStyleColorVec4(ImPlotCol_PlotBorder);
+    default: return s.Colors[ImGuiCol_Text];
     }
 }
 
@@ -231,18 +219,21 @@ struct StyleVarInfo
 };
 
 static const StyleVarInfo StyleVarInfos[ImPlotStyleVar_COUNT] = {
-    {1, offsetof(ImPlotStyle, LineWeight)},         {1, offsetof(ImPlotStyle, FillAlpha)},
-    {1, offsetof(ImPlotStyle, PlotBorderSize)},     {1, offsetof(ImPlotStyle, MinorAlpha)},
-    {2, offsetof(ImPlotStyle, MajorTickLen)},       {2, offsetof(ImPlotStyle, MinorTickLen)},
-    {2, offsetof(ImPlotStyle, MajorTickSize)},      {2, offsetof(ImPlotStyle, MinorTickSize)},
-    {2, offsetof(ImPlotStyle, MajorGridSize)},      {2, offsetof(ImPlotStyle, MinorGridSize)},
-    {2, offsetof(ImPlotStyle, PlotPadding)},        {2, offsetof(ImPlotStyle, LabelPadding)},
-    {2, offsetof(ImPlotStyle, LegendPadding)},      {2, offsetof(ImPlotStyle, LegendInnerPadding)},
-    {2, offsetof(ImPlotStyle, LegendSpacing)},      {2, offsetof(ImPlotStyle, FitPadding)},
-    {2, offsetof(ImPlotStyle, PlotDefaultSize)},    {2, offsetof(ImPlotStyle, PlotMinSize)},
+    {1, offsetof(ImPlotStyle, LineWeight)},      {1, offsetof(ImPlotStyle, FillAlpha)},
+    {1, offsetof(ImPlotStyle, PlotBorderSize)},  {1, offsetof(ImPlotStyle, MinorAlpha)},
+    {2, offsetof(ImPlotStyle, MajorTickLen)},    {2, offsetof(ImPlotStyle, MinorTickLen)},
+    {2, offsetof(ImPlotStyle, MajorTickSize)},   {2, offsetof(ImPlotStyle, MinorTickSize)},
+    {2, offsetof(ImPlotStyle, MajorGridSize)},   {2, offsetof(ImPlotStyle, MinorGridSize)},
+    {2, offsetof(ImPlotStyle, PlotPadding)},     {2, offsetof(ImPlotStyle, LabelPadding)},
+    {2, offsetof(ImPlotStyle, LegendPadding)},   {2, offsetof(ImPlotStyle, LegendInnerPadding)},
+    {2, offsetof(ImPlotStyle, LegendSpacing)},   {2, offsetof(ImPlotStyle, FitPadding)},
+    {2, offsetof(ImPlotStyle, PlotDefaultSize)}, {2, offsetof(ImPlotStyle, PlotMinSize)},
 };
 
-static float* StyleVarPtr(ImPlotStyleVar idx) { return (float*)(void*)((unsigned char*)&GetStyle() + StyleVarInfos[idx].Offset); }
+static float* StyleVarPtr(ImPlotStyleVar idx)
+{
+    return (float*)(void*)((unsigned char*)&GetStyle() + StyleVarInfos[idx].Offset);
+}
 
 static void PushStyleVarFloats(ImPlotStyleVar idx, int count, float v0, float v1)
 {
@@ -426,7 +417,8 @@ void SetupAxis(ImAxis axis_idx, const char* label, ImPlotAxisFlags flags)
         return;
     ImPlotAxis& axis = axis_idx == ImAxis_Y1 ? plot->YAxis : plot->XAxis;
     axis.Flags = flags;
-    axis.HasLabel = label != nullptr && ImGui::FindRenderedTextEnd(label) != label && (flags & ImPlotAxisFlags_NoLabel) == 0;
+    axis.HasLabel =
+        label != nullptr && ImGui::FindRenderedTextEnd(label) != label && (flags & ImPlotAxisFlags_NoLabel) == 0;
     if (axis.HasLabel)
         axis.LabelOffset = AppendText(plot->TextBuffer, label, ImGui::FindRenderedTextEnd(label));
 }
@@ -595,7 +587,8 @@ void SetupFinish()
     // Fitting: auto-fit axes every frame, every axis on the first frame and after a double-click.
     for (ImPlotAxis* axis : {&plot.XAxis, &plot.YAxis})
     {
-        const bool initial_fit = !plot.Initialized && !axis->HasRange && (axis->Flags & ImPlotAxisFlags_NoInitialFit) == 0;
+        const bool initial_fit =
+            !plot.Initialized && !axis->HasRange && (axis->Flags & ImPlotAxisFlags_NoInitialFit) == 0;
         axis->FitThisFrame = axis->IsAutoFitting() || plot.FitRequested || initial_fit;
         if (axis->FitThisFrame)
             axis->FitExtents = ImPlotRange(HUGE_VAL, -HUGE_VAL);
@@ -628,8 +621,8 @@ void SetupFinish()
         for (const ImPlotTick& t : plot.XAxis.Ticker.Ticks)
         {
             const float px = IM_ROUND(plot.XAxis.PlotToPixels(t.PlotPos)) + 0.5f;
-            dl.AddLine(ImVec2(px, plot.PlotRect.Min.y), ImVec2(px, plot.PlotRect.Max.y), t.Major ? col_major : col_minor,
-                       t.Major ? style.MajorGridSize.x : style.MinorGridSize.x);
+            dl.AddLine(ImVec2(px, plot.PlotRect.Min.y), ImVec2(px, plot.PlotRect.Max.y),
+                       t.Major ? col_major : col_minor, t.Major ? style.MajorGridSize.x : style.MinorGridSize.x);
         }
     }
     if ((plot.YAxis.Flags & ImPlotAxisFlags_NoGridLines) == 0)
@@ -637,8 +630,8 @@ void SetupFinish()
         for (const ImPlotTick& t : plot.YAxis.Ticker.Ticks)
         {
             const float py = IM_ROUND(plot.YAxis.PlotToPixels(t.PlotPos)) + 0.5f;
-            dl.AddLine(ImVec2(plot.PlotRect.Min.x, py), ImVec2(plot.PlotRect.Max.x, py), t.Major ? col_major : col_minor,
-                       t.Major ? style.MajorGridSize.y : style.MinorGridSize.y);
+            dl.AddLine(ImVec2(plot.PlotRect.Min.x, py), ImVec2(plot.PlotRect.Max.x, py),
+                       t.Major ? col_major : col_minor, t.Major ? style.MajorGridSize.y : style.MinorGridSize.y);
         }
     }
     dl.PopClipRect();
@@ -725,10 +718,10 @@ static void DrawLegend(ImPlotPlot& plot)
     const ImRect& r = plot.PlotRect;
     ImVec2 pos;
     const ImPlotLocation loc = plot.LegendLocation;
-    pos.x = (loc & ImPlotLocation_West) ? r.Min.x + style.LegendPadding.x
+    pos.x = (loc & ImPlotLocation_West)   ? r.Min.x + style.LegendPadding.x
             : (loc & ImPlotLocation_East) ? r.Max.x - style.LegendPadding.x - size.x
                                           : r.GetCenter().x - size.x * 0.5f;
-    pos.y = (loc & ImPlotLocation_North) ? r.Min.y + style.LegendPadding.y
+    pos.y = (loc & ImPlotLocation_North)   ? r.Min.y + style.LegendPadding.y
             : (loc & ImPlotLocation_South) ? r.Max.y - style.LegendPadding.y - size.y
                                            : r.GetCenter().y - size.y * 0.5f;
     pos = ImVec2(IM_ROUND(pos.x), IM_ROUND(pos.y));
@@ -738,7 +731,8 @@ static void DrawLegend(ImPlotPlot& plot)
     dl.AddRect(plot.LegendRect.Min, plot.LegendRect.Max, GetStyleColorU32(ImPlotCol_LegendBorder));
 
     ImGuiContext& g = *GImGui;
-    const bool can_click = (plot.Flags & ImPlotFlags_NoInputs) == 0 && (plot.LegendFlags & ImPlotLegendFlags_NoButtons) == 0;
+    const bool can_click =
+        (plot.Flags & ImPlotFlags_NoInputs) == 0 && (plot.LegendFlags & ImPlotLegendFlags_NoButtons) == 0;
     const bool mouse_here = (g.HoveredId == plot.ID || g.ActiveId == plot.ID);
     ImVec4 text = GetStyleColorVec4(ImPlotCol_LegendText);
     ImVec4 text_hidden = text;
@@ -747,7 +741,8 @@ static void DrawLegend(ImPlotPlot& plot)
     for (int e = 0; e < n; ++e)
     {
         ImPlotItem& item = *plot.Items.GetByIndex(plot.LegendIndices[e]);
-        const ImVec2 p(pos.x + style.LegendInnerPadding.x, pos.y + style.LegendInnerPadding.y + e * (txt_h + style.LegendSpacing.y));
+        const ImVec2 p(pos.x + style.LegendInnerPadding.x,
+                       pos.y + style.LegendInnerPadding.y + e * (txt_h + style.LegendSpacing.y));
         item.LegendHoverRect = ImRect(p, ImVec2(plot.LegendRect.Max.x - style.LegendInnerPadding.x, p.y + txt_h));
         item.LegendHovered = mouse_here && item.LegendHoverRect.Contains(g.IO.MousePos);
         if (item.LegendHovered && can_click && ImGui::IsMouseClicked(ImGuiMouseButton_Left))
@@ -799,7 +794,10 @@ static ImPlotPlot& QueryPlot()
 
 bool IsPlotHovered() { return QueryPlot().Hovered; }
 
-ImPlotPoint GetPlotMousePos(ImAxis x_axis, ImAxis y_axis) { return PixelsToPlot(ImGui::GetIO().MousePos, x_axis, y_axis); }
+ImPlotPoint GetPlotMousePos(ImAxis x_axis, ImAxis y_axis)
+{
+    return PixelsToPlot(ImGui::GetIO().MousePos, x_axis, y_axis);
+}
 
 ImPlotRect GetPlotLimits(ImAxis, ImAxis)
 {
@@ -816,9 +814,15 @@ ImVec2 PlotToPixels(double x, double y, ImAxis, ImAxis)
     return ImVec2(plot.XAxis.PlotToPixels(x), plot.YAxis.PlotToPixels(y));
 }
 
-ImVec2 PlotToPixels(const ImPlotPoint& plt, ImAxis x_axis, ImAxis y_axis) { return PlotToPixels(plt.x, plt.y, x_axis, y_axis); }
+ImVec2 PlotToPixels(const ImPlotPoint& plt, ImAxis x_axis, ImAxis y_axis)
+{
+    return PlotToPixels(plt.x, plt.y, x_axis, y_axis);
+}
 
-ImPlotPoint PixelsToPlot(const ImVec2& pix, ImAxis x_axis, ImAxis y_axis) { return PixelsToPlot(pix.x, pix.y, x_axis, y_axis); }
+ImPlotPoint PixelsToPlot(const ImVec2& pix, ImAxis x_axis, ImAxis y_axis)
+{
+    return PixelsToPlot(pix.x, pix.y, x_axis, y_axis);
+}
 
 ImPlotPoint PixelsToPlot(float x, float y, ImAxis, ImAxis)
 {
@@ -913,7 +917,8 @@ void AddTextVertical(ImDrawList* draw_list, ImVec2 pos, ImU32 col, const char* t
 
 int ReducePixelColumns(const ImVec2* points, int count, ImVec2* out)
 {
-    return ReduceColumnsEx(count, [points](int i) { return points[i]; }, out);
+    return ReduceColumnsEx(
+        count, [points](int i) { return points[i]; }, out);
 }
 
 } // namespace ImPlot

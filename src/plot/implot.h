@@ -55,8 +55,8 @@ enum ImPlotAxisFlags_
     ImPlotAxisFlags_LockMin = 1 << 14,
     ImPlotAxisFlags_LockMax = 1 << 15,
     ImPlotAxisFlags_Lock = ImPlotAxisFlags_LockMin | ImPlotAxisFlags_LockMax,
-    ImPlotAxisFlags_NoDecorations =
-        ImPlotAxisFlags_NoLabel | ImPlotAxisFlags_NoGridLines | ImPlotAxisFlags_NoTickMarks | ImPlotAxisFlags_NoTickLabels,
+    ImPlotAxisFlags_NoDecorations = ImPlotAxisFlags_NoLabel | ImPlotAxisFlags_NoGridLines |
+                                    ImPlotAxisFlags_NoTickMarks | ImPlotAxisFlags_NoTickLabels,
 };
 
 enum ImPlotCond_
@@ -196,24 +196,24 @@ struct ImPlotRect
 
 struct ImPlotStyle
 {
-    float LineWeight;         // = 1      item line weight in pixels
-    float FillAlpha;          // = 1      alpha factor of item fills
-    float PlotBorderSize;     // = 1      thickness of the border around the plot area
-    float MinorAlpha;         // = 0.25   alpha factor of minor grid lines relative to major ones
-    ImVec2 MajorTickLen;      // = 10,10  major tick lengths for x and y
-    ImVec2 MinorTickLen;      // = 5,5
-    ImVec2 MajorTickSize;     // = 1,1    line thickness of major ticks
-    ImVec2 MinorTickSize;     // = 1,1
-    ImVec2 MajorGridSize;     // = 1,1    line thickness of major grid lines
-    ImVec2 MinorGridSize;     // = 1,1
-    ImVec2 PlotPadding;       // = 10,10  padding between the frame and the plot's contents
-    ImVec2 LabelPadding;      // = 5,5    padding around axis labels, tick labels and the title
-    ImVec2 LegendPadding;     // = 10,10  legend distance from the plot edges
-    ImVec2 LegendInnerPadding;// = 5,5    legend padding from its border
-    ImVec2 LegendSpacing;     // = 5,0    spacing between legend entries
-    ImVec2 FitPadding;        // = 0,0    extra fit room as a fraction of the data range
-    ImVec2 PlotDefaultSize;   // = 400,300 size of a plot given size 0
-    ImVec2 PlotMinSize;       // = 200,150 smallest frame size of a plot
+    float LineWeight;          // = 1      item line weight in pixels
+    float FillAlpha;           // = 1      alpha factor of item fills
+    float PlotBorderSize;      // = 1      thickness of the border around the plot area
+    float MinorAlpha;          // = 0.25   alpha factor of minor grid lines relative to major ones
+    ImVec2 MajorTickLen;       // = 10,10  major tick lengths for x and y
+    ImVec2 MinorTickLen;       // = 5,5
+    ImVec2 MajorTickSize;      // = 1,1    line thickness of major ticks
+    ImVec2 MinorTickSize;      // = 1,1
+    ImVec2 MajorGridSize;      // = 1,1    line thickness of major grid lines
+    ImVec2 MinorGridSize;      // = 1,1
+    ImVec2 PlotPadding;        // = 10,10  padding between the frame and the plot's contents
+    ImVec2 LabelPadding;       // = 5,5    padding around axis labels, tick labels and the title
+    ImVec2 LegendPadding;      // = 10,10  legend distance from the plot edges
+    ImVec2 LegendInnerPadding; // = 5,5    legend padding from its border
+    ImVec2 LegendSpacing;      // = 5,0    spacing between legend entries
+    ImVec2 FitPadding;         // = 0,0    extra fit room as a fraction of the data range
+    ImVec2 PlotDefaultSize;    // = 400,300 size of a plot given size 0
+    ImVec2 PlotMinSize;        // = 200,150 smallest frame size of a plot
     ImVec4 Colors[ImPlotCol_COUNT];
     ImPlotStyle();
 };
@@ -255,8 +255,8 @@ void PlotLineG(const char* label_id, ImPlotGetter getter, void* data, int count,
 
 // The area between ys and yref (a yref of -INFINITY or +INFINITY means the plot's lower or upper edge).
 template <typename T>
-void PlotShaded(const char* label_id, const T* xs, const T* ys, int count, double yref = 0,
-                ImPlotShadedFlags flags = 0, int offset = 0, int stride = sizeof(T));
+void PlotShaded(const char* label_id, const T* xs, const T* ys, int count, double yref = 0, ImPlotShadedFlags flags = 0,
+                int offset = 0, int stride = sizeof(T));
 // The area between two curves given by getters.
 void PlotShadedG(const char* label_id, ImPlotGetter getter1, void* data1, ImPlotGetter getter2, void* data2, int count,
                  ImPlotShadedFlags flags = 0);
@@ -267,8 +267,7 @@ void PlotInfLines(const char* label_id, const T* values, int count, ImPlotInfLin
                   int stride = sizeof(T));
 
 // Text centred at plot point (x, y), moved by pix_offset pixels.
-void PlotText(const char* text, double x, double y, const ImVec2& pix_offset = ImVec2(0, 0),
-              ImPlotTextFlags flags = 0);
+void PlotText(const char* text, double x, double y, const ImVec2& pix_offset = ImVec2(0, 0), ImPlotTextFlags flags = 0);
 
 // Style.
 ImPlotStyle& GetStyle();

@@ -60,10 +60,7 @@ struct ImPlotAxis
     bool IsAutoFitting() const { return (Flags & ImPlotAxisFlags_AutoFit) != 0; }
     bool IsInputLockedMin() const { return (Flags & ImPlotAxisFlags_LockMin) != 0 || IsAutoFitting(); }
     bool IsInputLockedMax() const { return (Flags & ImPlotAxisFlags_LockMax) != 0 || IsAutoFitting(); }
-    void UpdateTransform()
-    {
-        ScaleToPixel = (double)(PixelMax - PixelMin) / Range.Size();
-    }
+    void UpdateTransform() { ScaleToPixel = (double)(PixelMax - PixelMin) / Range.Size(); }
     float PlotToPixels(double plt) const { return (float)(PixelMin + ScaleToPixel * (plt - Range.Min)); }
     double PixelsToPlot(float pix) const { return Range.Min + (double)(pix - PixelMin) / ScaleToPixel; }
     void ExtendFit(double v)
@@ -208,8 +205,7 @@ struct Transformer1
 {
     Transformer1(const ImPlotAxis& axis)
         : ScaMin(axis.Range.Min), PltMin(axis.Range.Min), PixMin((double)axis.PixelMin), M(axis.ScaleToPixel)
-    {
-    }
+    {}
     float operator()(double p) const { return (float)(PixMin + M * (p - PltMin)); }
     double ScaMin, PltMin, PixMin, M;
 };
@@ -236,14 +232,10 @@ template <typename T> inline T IndexData(const T* data, int idx, int count, int 
     const int s = ((offset == 0) << 0) | ((stride == sizeof(T)) << 1);
     switch (s)
     {
-    case 3:
-        return data[idx];
-    case 2:
-        return data[(offset + idx) % count];
-    case 1:
-        return *(const T*)(const void*)((const unsigned char*)data + (size_t)idx * stride);
-    default:
-        return *(const T*)(const void*)((const unsigned char*)data + (size_t)((offset + idx) % count) * stride);
+    case 3: return data[idx];
+    case 2: return data[(offset + idx) % count];
+    case 1: return *(const T*)(const void*)((const unsigned char*)data + (size_t)idx * stride);
+    default: return *(const T*)(const void*)((const unsigned char*)data + (size_t)((offset + idx) % count) * stride);
     }
 }
 
@@ -251,8 +243,7 @@ template <typename T> struct IndexerIdx
 {
     IndexerIdx(const T* data, int count, int offset = 0, int stride = sizeof(T))
         : Data(data), Count(count), Offset(count ? PosMod(offset, count) : 0), Stride(stride)
-    {
-    }
+    {}
     double operator()(int idx) const { return (double)IndexData(Data, idx, Count, Offset, Stride); }
     const T* Data;
     int Count, Offset, Stride;
@@ -344,8 +335,7 @@ struct RendererBase
     RendererBase(int prims, int idx_consumed, int vtx_consumed)
         : Prims((unsigned int)(prims > 0 ? prims : 0)), IdxConsumed((unsigned int)idx_consumed),
           VtxConsumed((unsigned int)vtx_consumed)
-    {
-    }
+    {}
     const unsigned int Prims;
     Transformer2 Transformer;
     const unsigned int IdxConsumed;
@@ -436,8 +426,7 @@ struct RendererLineStripPixels : RendererBase
 {
     RendererLineStripPixels(const ImVec2* points, int count, ImU32 col, float weight)
         : RendererBase(count - 1, 6, 4), Points(points), Col(col), HalfWeight(ImMax(1.0f, weight) * 0.5f)
-    {
-    }
+    {}
     void Init(ImDrawList& dl) const { UV = dl._Data->TexUvWhitePixel; }
     bool Render(ImDrawList& dl, const ImRect& cull_rect, int prim) const
     {
@@ -554,8 +543,7 @@ template <class R> void RenderPrimitivesEx(const R& renderer, ImDrawList& draw_l
         draw_list.PrimUnreserve((int)(prims_culled * renderer.IdxConsumed), (int)(prims_culled * renderer.VtxConsumed));
 }
 
-template <template <class> class R, class G, typename... Args>
-void RenderPrimitives1(const G& getter, Args... args)
+template <template <class> class R, class G, typename... Args> void RenderPrimitives1(const G& getter, Args... args)
 {
     ImPlotPlot& plot = *GetCurrentPlot();
     RenderPrimitivesEx(R<G>(getter, args...), *plot.DrawList, plot.PlotRect);
@@ -637,7 +625,8 @@ int ReducePixelColumns(const ImVec2* points, int count, ImVec2* out);
 template <class G> void ReduceLine(const G& getter, const Transformer2& transformer, ImVector<ImVec2>& out)
 {
     out.resize(getter.Count);
-    out.resize(ReduceColumnsEx(getter.Count, [&](int i) { return transformer(getter(i)); }, out.Data));
+    out.resize(ReduceColumnsEx(
+        getter.Count, [&](int i) { return transformer(getter(i)); }, out.Data));
 }
 
 // Draws a line through the getter's points with the item's line colour and weight: reduced per

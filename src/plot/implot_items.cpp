@@ -219,8 +219,8 @@ void PlotText(const char* text, double x, double y, const ImVec2& pix_offset, Im
     const ImVec2 size = ImGui::CalcTextSize(text, text_end);
     const ImVec2 pos = PlotToPixels(x, y) + pix_offset - size * 0.5f;
     plot->DrawList->PushClipRect(plot->PlotRect.Min, plot->PlotRect.Max, true);
-    plot->DrawList->AddText(ImVec2(IM_ROUND(pos.x), IM_ROUND(pos.y)), ImGui::GetColorU32(GetStyleColorVec4(ImPlotCol_InlayText)),
-                            text, text_end);
+    plot->DrawList->AddText(ImVec2(IM_ROUND(pos.x), IM_ROUND(pos.y)),
+                            ImGui::GetColorU32(GetStyleColorVec4(ImPlotCol_InlayText)), text, text_end);
     plot->DrawList->PopClipRect();
 }
 

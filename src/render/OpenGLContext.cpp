@@ -90,7 +90,8 @@ int OpenGLContext::Init(nwindow::IWindow* owner)
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
 
-    GLFWwindow* native_window = glfwCreateWindow(window->width, window->height, window->title.c_str(), nullptr, nullptr);
+    GLFWwindow* native_window =
+        glfwCreateWindow(window->width, window->height, window->title.c_str(), nullptr, nullptr);
     if (!native_window)
     {
         std::cerr << "Error: GLFW window creation failed" << std::endl;

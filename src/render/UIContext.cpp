@@ -49,8 +49,8 @@ static fs::path FindFontsDirectory()
     std::error_code ec;
     const fs::path cwd = fs::current_path(ec);
     const fs::path candidates[] = {
-        cwd / "fonts/", cwd / ".." / "fonts/", cwd / ".." / ".." / "fonts/", cwd / "bin" / "fonts/",
-        cwd / "dravik" / "fonts/",
+        cwd / "fonts/",         cwd / ".." / "fonts/",     cwd / ".." / ".." / "fonts/",
+        cwd / "bin" / "fonts/", cwd / "dravik" / "fonts/",
     };
     for (const fs::path& candidate : candidates)
     {

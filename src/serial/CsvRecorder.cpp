@@ -21,10 +21,7 @@ static void ReportError(const std::string& text)
     fflush(stderr);
 }
 
-CsvRecorder::~CsvRecorder()
-{
-    Stop();
-}
+CsvRecorder::~CsvRecorder() { Stop(); }
 
 bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::string>& channel_names)
 {
@@ -168,30 +165,15 @@ bool StartCsvRecording(const std::string& file_name, const std::vector<std::stri
     return CsvRecorderInstance.Start(file_name, channel_names);
 }
 
-void StopCsvRecording()
-{
-    CsvRecorderInstance.Stop();
-}
+void StopCsvRecording() { CsvRecorderInstance.Stop(); }
 
-bool WriteCsvRow(double time, const std::vector<float>& values)
-{
-    return CsvRecorderInstance.WriteRow(time, values);
-}
+bool WriteCsvRow(double time, const std::vector<float>& values) { return CsvRecorderInstance.WriteRow(time, values); }
 
-bool IsCsvRecording()
-{
-    return CsvRecorderInstance.IsRecording();
-}
+bool IsCsvRecording() { return CsvRecorderInstance.IsRecording(); }
 
-std::string GetCsvFileName()
-{
-    return CsvRecorderInstance.GetFileName();
-}
+std::string GetCsvFileName() { return CsvRecorderInstance.GetFileName(); }
 
-uint64_t GetCsvRowCount()
-{
-    return CsvRecorderInstance.GetRowCount();
-}
+uint64_t GetCsvRowCount() { return CsvRecorderInstance.GetRowCount(); }
 
 std::string MakeTimestampedFileName(const std::string& prefix)
 {

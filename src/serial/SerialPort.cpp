@@ -81,10 +81,7 @@ int SendSerialBytes(const uint8_t* data, size_t count)
     return written > 0 ? SerialSuccess : SerialWriteFailed;
 }
 
-int SendSerialString(const std::string& text)
-{
-    return SendSerialBytes((const uint8_t*)text.data(), text.size());
-}
+int SendSerialString(const std::string& text) { return SendSerialBytes((const uint8_t*)text.data(), text.size()); }
 
 long ReadSerialPort(uint8_t* buffer, size_t size)
 {

@@ -7,12 +7,12 @@
 #include <mutex>
 #include <string>
 
-constexpr int SerialWriteFailed = 0;       // the write failed or wrote no byte
-constexpr int SerialSuccess = 1;           // success
-constexpr int SerialOpenFailed = 3;        // opening the port failed
-constexpr int SerialStateFailed = 4;       // reading or setting the port state failed; closed again
-constexpr int SerialTimeoutsFailed = 8;    // setting the time-outs failed; closed again
-constexpr int SerialNothingSent = 10;      // the port is not open, or there is no data
+constexpr int SerialWriteFailed = 0;    // the write failed or wrote no byte
+constexpr int SerialSuccess = 1;        // success
+constexpr int SerialOpenFailed = 3;     // opening the port failed
+constexpr int SerialStateFailed = 4;    // reading or setting the port state failed; closed again
+constexpr int SerialTimeoutsFailed = 8; // setting the time-outs failed; closed again
+constexpr int SerialNothingSent = 10;   // the port is not open, or there is no data
 
 // The open descriptor, or platform::InvalidSerialDevice. Reset on close so a
 // reused descriptor number is never written to. Guarded by a lock inside

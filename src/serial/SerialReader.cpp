@@ -36,17 +36,14 @@ RingBuffer SerialRingBuffer;
 bool LineSynced = false;
 std::string TokenBuffer;
 std::vector<float> LineValues;
-size_t LineLength = 0;           // bytes of the current line so far
+size_t LineLength = 0;             // bytes of the current line so far
 bool OverlongLineReported = false; // one message per run of over-long lines
 int64_t AcquisitionStartTime = SteadyNowNs();
 int64_t PauseStartTime = 0;
 double PausedSeconds = 0.0;
 bool PauseActive = false;
 
-void EmptyRing()
-{
-    SerialRingBuffer = RingBuffer{};
-}
+void EmptyRing() { SerialRingBuffer = RingBuffer{}; }
 
 // Bytes of 0x80 and above are reported and never stored. The caller never
 // passes more bytes than the ring has room for.
@@ -66,10 +63,7 @@ void StoreReceivedBytes(const uint8_t* bytes, size_t count)
     }
 }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The decimal separator is the full stop whatever the process locale says.
 locale_t CLocale()
@@ -123,7 +117,7 @@ void FinishLine(size_t channel_count)
         LineValues.resize(channel_count);
     for (size_t i = LineValues.size(); i < channel_count; i++)
         LineValues.push_back(i < ChannelHistories.size() && !ChannelHistories[i].empty() ? ChannelHistories[i].back()
-                                                                                          : 0.0f);
+                                                                                         : 0.0f);
 
     const double t = (double)(SteadyNowNs() - AcquisitionStartTime) / 1e9 - PausedSeconds;
     AppendSample(LineValues, (float)t);
@@ -292,7 +286,4 @@ void SerialThreadMain()
     }
 }
 
-void StopSerialThread()
-{
-    SerialThreadRunning.exchange(false);
-}
+void StopSerialThread() { SerialThreadRunning.exchange(false); }

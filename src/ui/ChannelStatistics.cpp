@@ -15,9 +15,9 @@
 #include <sstream>
 
 const ImVec4 StatisticsPalette[10] = {
-    ImVec4(0.0f, 0.4f, 0.8f, 1.0f),     ImVec4(0.2f, 0.7f, 0.3f, 1.0f),   ImVec4(0.6f, 0.2f, 0.8f, 1.0f),
-    ImVec4(0.8f, 0.8f, 0.0f, 1.0f),     ImVec4(0.0f, 0.447f, 0.698f, 1.0f), ImVec4(0.902f, 0.624f, 0.0f, 1.0f),
-    ImVec4(0.0f, 0.62f, 0.451f, 1.0f),  ImVec4(0.835f, 0.369f, 0.0f, 1.0f), ImVec4(0.5f, 0.5f, 0.5f, 1.0f),
+    ImVec4(0.0f, 0.4f, 0.8f, 1.0f),    ImVec4(0.2f, 0.7f, 0.3f, 1.0f),     ImVec4(0.6f, 0.2f, 0.8f, 1.0f),
+    ImVec4(0.8f, 0.8f, 0.0f, 1.0f),    ImVec4(0.0f, 0.447f, 0.698f, 1.0f), ImVec4(0.902f, 0.624f, 0.0f, 1.0f),
+    ImVec4(0.0f, 0.62f, 0.451f, 1.0f), ImVec4(0.835f, 0.369f, 0.0f, 1.0f), ImVec4(0.5f, 0.5f, 0.5f, 1.0f),
     ImVec4(0.0f, 0.6f, 0.8f, 1.0f),
 };
 const ImVec4 StatisticsPaletteFallback = ImVec4(0.5f, 0.5f, 0.5f, 1.0f);

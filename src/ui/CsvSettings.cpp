@@ -26,9 +26,9 @@ std::vector<std::string> GetCsvChannelNames()
 
 static void StartRecordingFromSettings()
 {
-    const std::string fileName = UseTimestampedFileName
-                                     ? MakeTimestampedFileName(CsvFileNamePrefix)
-                                     : std::string(CsvFileNameBuffer, strnlen(CsvFileNameBuffer, sizeof(CsvFileNameBuffer)));
+    const std::string fileName =
+        UseTimestampedFileName ? MakeTimestampedFileName(CsvFileNamePrefix)
+                               : std::string(CsvFileNameBuffer, strnlen(CsvFileNameBuffer, sizeof(CsvFileNameBuffer)));
     const std::vector<std::string> names = GetCsvChannelNames();
     if (StartCsvRecording(fileName, names))
         ImGui::OpenPopup("Recording Started");

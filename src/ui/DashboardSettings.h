@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-extern int32_t ThemeIndex;   // 1 dark, 0 light
-extern bool PlotThemeIndex;  // true dark
+extern int32_t ThemeIndex;  // 1 dark, 0 light
+extern bool PlotThemeIndex; // true dark
 extern bool cursorsEnabled;
 extern bool dualCursorMode;
 extern bool showIntersectionDots;

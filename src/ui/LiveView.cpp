@@ -73,7 +73,8 @@ void PlotChannel(int channel, const std::string& label, const ImVec4& colour, co
     const std::vector<float>& values = snapshotHistories[channel];
     if (values.size() != snapshotTimes.size())
     {
-        std::cout << "[RENDER ERROR] Channel " << channel << " size mismatch (snapshot) - channelData: " << values.size()
+        std::cout << "[RENDER ERROR] Channel " << channel
+                  << " size mismatch (snapshot) - channelData: " << values.size()
                   << ", xValues: " << snapshotTimes.size() << std::endl;
         return;
     }
@@ -112,8 +113,7 @@ void PlotChannel(int channel, const std::string& label, const ImVec4& colour, co
         ImPlot::PushStyleColor(ImPlotCol_Fill, colour);
         ImPlot::PlotShadedG(label.c_str(), GetChannelPoint, pointData, GetBaselinePoint, baselineData, count, 0);
         break;
-    default:
-        return;
+    default: return;
     }
     ImPlot::PopStyleColor(1);
 }

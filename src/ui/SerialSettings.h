@@ -12,7 +12,7 @@ extern uint32_t BaudRate;
 extern int StopBitsIndex;
 extern uint8_t StopBits; // 0 one, 1 one and a half, 2 two
 extern int ParityIndex;
-extern uint8_t Parity; // 0 none, 1 odd, 2 even
+extern uint8_t Parity;     // 0 none, 1 odd, 2 even
 extern int LastOpenResult; // result of the last OpenSerialPort call
 
 // Where the port list is read from: the serial devices, and udev's by-id

@@ -80,10 +80,7 @@ void ClearTerminalLines()
     TerminalWrapped = false;
 }
 
-int ClampTerminalMaxLines(int value)
-{
-    return std::clamp(value, TerminalMinMaxLines, TerminalMaxMaxLines);
-}
+int ClampTerminalMaxLines(int value) { return std::clamp(value, TerminalMinMaxLines, TerminalMaxMaxLines); }
 
 void ApplyTerminalMaxLines(int m)
 {
@@ -175,14 +172,10 @@ std::string TerminalSendMessage(TerminalSendResult result)
 {
     switch (result)
     {
-    case TerminalSendBadHex:
-        return "Send failed: not hex bytes (00 to FF separated by blanks)";
-    case TerminalSendNotConnected:
-        return "Send failed: the serial port is not open";
-    case TerminalSendWriteFailed:
-        return "Send failed: the write to the serial port failed";
-    default:
-        return "";
+    case TerminalSendBadHex: return "Send failed: not hex bytes (00 to FF separated by blanks)";
+    case TerminalSendNotConnected: return "Send failed: the serial port is not open";
+    case TerminalSendWriteFailed: return "Send failed: the write to the serial port failed";
+    default: return "";
     }
 }
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 // TerminalLines, TerminalTxText and TerminalStatusMessage live in DashboardSettings.h.
-extern uint64_t TerminalHead;   // oldest line once wrapped, else 0
-extern bool TerminalWrapped;    // the ring has overwritten a line since it was last emptied or rebuilt
+extern uint64_t TerminalHead;     // oldest line once wrapped, else 0
+extern bool TerminalWrapped;      // the ring has overwritten a line since it was last emptied or rebuilt
 extern uint64_t TerminalMaxLines; // ring capacity, 10..1000
 extern char TerminalTxBuffer[512];
 

@@ -22,8 +22,14 @@ class FakeLlamaBackend final : public LlamaBackend
 public:
     explicit FakeLlamaBackend(std::shared_ptr<FakeLlamaScript> s) : script(std::move(s)) {}
 
-    void BackendInit() override { Record([&] { script->backendInits++; }); }
-    void BackendFree() override { Record([&] { script->backendFrees++; }); }
+    void BackendInit() override
+    {
+        Record([&] { script->backendInits++; });
+    }
+    void BackendFree() override
+    {
+        Record([&] { script->backendFrees++; });
+    }
     llama_model_params ModelDefaultParams() override
     {
         llama_model_params p{};
@@ -115,7 +121,7 @@ public:
         delete[] b.pos;
         delete[] b.n_seq_id;
         for (llama_seq_id** s = b.seq_id; *s != nullptr; s++)
-            delete[] *s;
+            delete[] * s;
         delete[] b.seq_id;
         delete[] b.logits;
         std::lock_guard<std::mutex> lock(script->recordMutex);
@@ -161,8 +167,7 @@ public:
     }
     int32_t VocabNTokens(const llama_vocab*) override { return script->VocabSize(); }
     bool VocabIsEog(const llama_vocab*, llama_token token) override { return script->eogTokens.count(token) != 0; }
-    int32_t TokenToPiece(const llama_vocab*, llama_token token, char* buf, int32_t length, int32_t,
-                         bool) override
+    int32_t TokenToPiece(const llama_vocab*, llama_token token, char* buf, int32_t length, int32_t, bool) override
     {
         std::lock_guard<std::mutex> lock(script->recordMutex);
         script->pieceCalls++;

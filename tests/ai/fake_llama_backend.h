@@ -62,10 +62,7 @@ struct FakeLlamaScript
     std::atomic<bool> overlapDetected{false};
     std::atomic<int> decodeEntered{0};
 
-    int32_t VocabSize() const
-    {
-        return vocabSizeOverride >= 0 ? vocabSizeOverride : (int32_t)pieces.size();
-    }
+    int32_t VocabSize() const { return vocabSizeOverride >= 0 ? vocabSizeOverride : (int32_t)pieces.size(); }
 };
 
 // A token table of the three special tokens and one token per byte.

@@ -44,9 +44,9 @@ TEST(AIChatPanel, HistoryKeepsTheLatestHundred)
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].text, "AI Assistant ready! Ask me about your data.");
     EXPECT_FALSE(m[0].isUser);
-    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     EXPECT_LE(std::llabs(m[0].timestampMs - now), 5000);
 
     for (int i = 1; i <= 100; i++)
@@ -82,8 +82,8 @@ TEST(AIChatPanel, CannedRepliesByKeyword)
                   "monitoring.");
     // Bytes above 127 stay as they are, and the question is quoted as typed.
     EXPECT_EQ(CannedChatReply("\xc3\x84RGER", "c"), "I understand your question: \"\xc3\x84RGER\". c Once you have "
-                                                     "active data streams, I can help with analysis, anomaly "
-                                                     "detection, and system monitoring.");
+                                                    "active data streams, I can help with analysis, anomaly "
+                                                    "detection, and system monitoring.");
 }
 
 TEST(AIChatPanel, UnavailableModelAndPleaseWait)

@@ -65,7 +65,7 @@ TEST(AIAnalysisEngine, PresetByPath)
         {"/m/qwen-gemma.gguf", 4096, 256, 8, 256},
         {"/m/gemma.gguf", 2048, 128, 6, 128},
         {"/m/llama-3.2-3b-instruct.Q4_K_M.gguf", 2048, 128, 4, 128}, // hyphen after llama
-        {"/m/PHI2/QWEN.gguf", 2048, 128, 4, 128},                     // capitals match nothing
+        {"/m/PHI2/QWEN.gguf", 2048, 128, 4, 128},                    // capitals match nothing
         {"/phi2/llama3.2-3b/x.gguf", 2048, 128, 4, 512},             // first row that matches
     };
     for (const Row& r : rows)
@@ -129,8 +129,9 @@ TEST(AIAnalysisEngine, CannedTables)
 
     EXPECT_EQ(code("Hello there"), "Hello! I'm analyzing your data streams. " + Ctx +
                                        " I can help you understand what your data is telling us about your system.");
-    EXPECT_EQ(code("How are you"), "I'm working well! " + Ctx +
-                                       " I'm monitoring your data streams and ready to help with analysis and insights.");
+    EXPECT_EQ(code("How are you"),
+              "I'm working well! " + Ctx +
+                  " I'm monitoring your data streams and ready to help with analysis and insights.");
     EXPECT_EQ(code("What does this mean"), code("hello")); // "hi" inside "this"
 
     EXPECT_EQ(fallback("HI"), "Hello! I'm your AI assistant powered by advanced language models. " + Ctx +
@@ -161,7 +162,8 @@ TEST(AIAnalysisEngine, LifeCycleAndAnswers)
     auto s = ScriptReplying("The voltage is stable at twelve volts.");
     AIAnalysisEngine engine(config, Fake(s));
     EXPECT_FALSE(engine.IsReady());
-    EXPECT_EQ(engine.GenerateConversationalResponse("q", Ctx), "AI analysis engine is not ready. Please try again later.");
+    EXPECT_EQ(engine.GenerateConversationalResponse("q", Ctx),
+              "AI analysis engine is not ready. Please try again later.");
 
     CaptureStdout();
     ASSERT_TRUE(engine.Initialize());
@@ -185,7 +187,8 @@ TEST(AIAnalysisEngine, LifeCycleAndAnswers)
     out = GetCapturedStdout();
     EXPECT_EQ(out.substr(out.size() - 37), "AI Analysis engine shutdown complete\n");
     EXPECT_FALSE(engine.IsReady());
-    EXPECT_EQ(engine.GenerateConversationalResponse("q", Ctx), "AI analysis engine is not ready. Please try again later.");
+    EXPECT_EQ(engine.GenerateConversationalResponse("q", Ctx),
+              "AI analysis engine is not ready. Please try again later.");
     CaptureStdout();
     engine.Shutdown();
     EXPECT_EQ(GetCapturedStdout(), "");

@@ -78,19 +78,19 @@ TEST_F(AISettingsTest, LineParsing)
         bool enabled;
     };
     const Case cases[] = {
-        {"ai_model=2abc\n", 2, false},               // digits, then ignored letters
-        {"ai_model= 2\n", 2, false},                 // leading white space skipped
-        {"ai_model=\t+0x\n", 0, false},              // sign taken
-        {"ai_model=-3\n", -3, false},                // kept as given
-        {" ai_model=0\n", 1, false},                 // a key not at the start is no key
-        {"xai_model=0\nfoo\n\n", 1, false},          // other lines ignored
-        {"ai_model=0\nai_model=2\n", 2, false},      // the last one wins
-        {"ai_enabled=True\n", 1, false},             // exact and case-sensitive
-        {"ai_enabled=true \n", 1, false},            // nothing after the word
+        {"ai_model=2abc\n", 2, false},          // digits, then ignored letters
+        {"ai_model= 2\n", 2, false},            // leading white space skipped
+        {"ai_model=\t+0x\n", 0, false},         // sign taken
+        {"ai_model=-3\n", -3, false},           // kept as given
+        {" ai_model=0\n", 1, false},            // a key not at the start is no key
+        {"xai_model=0\nfoo\n\n", 1, false},     // other lines ignored
+        {"ai_model=0\nai_model=2\n", 2, false}, // the last one wins
+        {"ai_enabled=True\n", 1, false},        // exact and case-sensitive
+        {"ai_enabled=true \n", 1, false},       // nothing after the word
         {"ai_enabled=yes\n", 1, false},
         {"ai_enabled=true\nai_enabled=false\n", 1, false},
         {"ai_enabled=true\r\nai_model=0\r\n", 0, true}, // CR LF line ends read as in text mode
-        {"ai_model=2", 2, false},                    // no line feed at the end
+        {"ai_model=2", 2, false},                       // no line feed at the end
     };
     for (const Case& tc : cases)
     {
@@ -121,8 +121,9 @@ TEST_F(AISettingsTest, ValueThatIsNoNumberKeepsTheCurrentOneAndSaysSoOnce)
     out = Load("ai_model=abc\nai_enabled=true\n");
     EXPECT_EQ(out.find("Warning"), std::string::npos);
 
-    const char* const bad[] = {"ai_model=\n", "ai_model=-\n", "ai_model=99999999999\n", "ai_model=2147483648\n",
-                               "ai_model=-2147483649\n", "ai_model=123456789012345678901234567890\n"};
+    const char* const bad[] = {
+        "ai_model=\n",           "ai_model=-\n",           "ai_model=99999999999\n",
+        "ai_model=2147483648\n", "ai_model=-2147483649\n", "ai_model=123456789012345678901234567890\n"};
     for (const char* text : bad)
     {
         selectedModel = 0;

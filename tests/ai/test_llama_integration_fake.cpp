@@ -112,7 +112,11 @@ TEST(LlamaCppIntegrationFake, ValidationBoundsAndMessages)
         {[](LlamaCppConfig& c) { c.repeat_penalty = 2.0f; }, ""},
         {[](LlamaCppConfig& c) { c.repeat_penalty = 0.5f; }, ""},
         // Checks run in order: the first failure is the only line.
-        {[](LlamaCppConfig& c) { c.threads = 0; c.max_tokens = 0; }, "Invalid thread count: 0\n"},
+        {[](LlamaCppConfig& c) {
+             c.threads = 0;
+             c.max_tokens = 0;
+         },
+         "Invalid thread count: 0\n"},
     };
     for (const Case& tc : cases)
     {
@@ -467,7 +471,8 @@ TEST(LlamaCppIntegrationFake, ContextRecreationFailureLosesTheContext)
     CaptureStdout();
     CaptureStderr();
     EXPECT_EQ(llama->GenerateCompletion("q", 2), "Error: Failed to recreate context");
-    EXPECT_EQ(GetCapturedStderr(), "Failed to create inference context\nFailed to recreate context for new conversation\n");
+    EXPECT_EQ(GetCapturedStderr(),
+              "Failed to create inference context\nFailed to recreate context for new conversation\n");
     GetCapturedStdout();
     EXPECT_FALSE(llama->IsLoaded());
 

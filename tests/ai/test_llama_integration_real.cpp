@@ -55,7 +55,8 @@ TEST_F(LlamaCppReal, LoadCompleteAndCompleteAgain)
     CaptureStdout();
     ASSERT_TRUE(llama.Initialize());
     std::string out = GetCapturedStdout();
-    EXPECT_NE(out.find("Initializing LlamaCpp integration...\nLoading model: " + model + "\nModel size: 0 MB\n"
+    EXPECT_NE(out.find("Initializing LlamaCpp integration...\nLoading model: " + model +
+                       "\nModel size: 0 MB\n"
                        "Estimated memory usage: 0 MB\n"),
               std::string::npos);
     EXPECT_NE(out.find("Creating inference context...\nContext size: 512\nThreads: 2\n"
@@ -111,7 +112,8 @@ TEST_F(LlamaCppReal, FilesThatAreNoModel)
         LlamaCppIntegration llama(Config(missing));
         CaptureStderr();
         EXPECT_FALSE(llama.Initialize());
-        EXPECT_EQ(GetCapturedStderr(), "Model file not found: " + missing + "\nFailed to load model: " + missing + "\n");
+        EXPECT_EQ(GetCapturedStderr(),
+                  "Model file not found: " + missing + "\nFailed to load model: " + missing + "\n");
     }
     for (const std::string& path : {empty, text})
     {

@@ -67,9 +67,10 @@ TEST_F(ModelManagerTest, CatalogueRecordsAndPaths)
     EXPECT_EQ(l8.threads, 12);
 
     // URLs: <host>/<owner>/<repository>/resolve/main/<file>, HTTPS.
-    const std::string files[3][2] = {{"/phi-2-GGUF/resolve/main/", "phi-2.Q4_K_M.gguf"},
-                                     {"/Llama-3.2-3B-Instruct-GGUF/resolve/main/", "Llama-3.2-3B-Instruct-Q4_K_M.gguf"},
-                                     {"/Llama-3.2-1B-Instruct-GGUF/resolve/main/", "Llama-3.2-1B-Instruct-Q4_K_M.gguf"}};
+    const std::string files[3][2] = {
+        {"/phi-2-GGUF/resolve/main/", "phi-2.Q4_K_M.gguf"},
+        {"/Llama-3.2-3B-Instruct-GGUF/resolve/main/", "Llama-3.2-3B-Instruct-Q4_K_M.gguf"},
+        {"/Llama-3.2-1B-Instruct-GGUF/resolve/main/", "Llama-3.2-1B-Instruct-Q4_K_M.gguf"}};
     for (int id = 0; id < 3; id++)
     {
         const std::string url = m.GetModelInfo(id).downloadUrl;

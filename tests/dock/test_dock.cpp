@@ -197,10 +197,7 @@ struct Scene
     }
 };
 
-ImGuiWindow* Win(const char* name)
-{
-    return ImGui::FindWindowByName(name);
-}
+ImGuiWindow* Win(const char* name) { return ImGui::FindWindowByName(name); }
 
 int DisplayIndex(ImGuiWindow* window)
 {

@@ -18,8 +18,8 @@ void ExpectColor(const ImVec4& c, float r, float g, float b, float a, const char
     EXPECT_FLOAT_EQ(c.w, a) << what;
 }
 
-const int AutoColours[] = {ImPlotCol_Line,       ImPlotCol_Fill,   ImPlotCol_MarkerOutline, ImPlotCol_MarkerFill,
-                           ImPlotCol_ErrorBar,   ImPlotCol_AxisBg, ImPlotCol_AxisBgHovered, ImPlotCol_AxisBgActive};
+const int AutoColours[] = {ImPlotCol_Line,     ImPlotCol_Fill,   ImPlotCol_MarkerOutline, ImPlotCol_MarkerFill,
+                           ImPlotCol_ErrorBar, ImPlotCol_AxisBg, ImPlotCol_AxisBgHovered, ImPlotCol_AxisBgActive};
 
 TEST(PlotThemes, DarkPreset)
 {

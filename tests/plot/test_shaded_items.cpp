@@ -23,10 +23,7 @@ ImPlotPoint SeriesPoint(int idx, void* data)
     return (idx >= 0 && idx < (int)s.xs.size()) ? ImPlotPoint(s.xs[idx], s.ys[idx]) : ImPlotPoint(0.0, 0.0);
 }
 
-Series Baseline(const Series& s)
-{
-    return Series{s.xs, std::vector<double>(s.xs.size(), 0.0)};
-}
+Series Baseline(const Series& s) { return Series{s.xs, std::vector<double>(s.xs.size(), 0.0)}; }
 
 // A current plot without a frame: x 0..4 on pixels 0..400, y -2..2 on pixels 200..0.
 struct FakePlot
@@ -233,12 +230,12 @@ TEST(GradientRenderer, BatchesThirteenThousandOneHundredSevenPrimitives)
 // The three items inside real (headless) frames.
 struct ItemRun
 {
-    int fillVtx = -1;      // vertices of the whole item
-    ImU32 firstCol = 0;    // colour of its first vertex (the fill's, or the outline's without fill)
-    ImU32 outlineCol = 0;  // colour of the first outline vertex
+    int fillVtx = -1;     // vertices of the whole item
+    ImU32 firstCol = 0;   // colour of its first vertex (the fill's, or the outline's without fill)
+    ImU32 outlineCol = 0; // colour of the first outline vertex
     bool inLegend = false;
     float plotBottom = 0;
-    float baselineY = 0;   // pixel y of the fill's fourth vertex (getter 2 at point 0)
+    float baselineY = 0; // pixel y of the fill's fourth vertex (getter 2 at point 0)
 };
 
 enum class Kind

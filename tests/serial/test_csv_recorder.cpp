@@ -129,7 +129,8 @@ TEST(CsvRecorder, FailedWritesAreReportedOnceAndNotCounted)
     // A header that cannot be written: the recording does not start.
     testing::internal::CaptureStderr();
     EXPECT_FALSE(StartCsvRecording("/dev/full", {"a"}));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error writing to CSV file: /dev/full: No space left on device\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error writing to CSV file: /dev/full: No space left on device\n");
     EXPECT_FALSE(IsCsvRecording());
 
     // The file removed while recording: the rows would go nowhere.

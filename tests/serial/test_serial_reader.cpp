@@ -12,10 +12,10 @@ TEST_F(SerialReaderTest, LinesNeedCrLfFramingAndFillMissingChannels)
     Feed("1,2,3\r\n4,5,6\r\n");
     EXPECT_EQ(Stored(), (Rows{{4, 5, 6}}));
 
-    Feed("7,8\r\n");         // channel 3 repeats its newest value
-    Feed("7,8,9,10\r\n");    // extra values are dropped
-    Feed(",,\r\n");          // wholly filled in
-    Feed("1,x,3\r\n");       // a dropped field moves the 3 up
+    Feed("7,8\r\n");      // channel 3 repeats its newest value
+    Feed("7,8,9,10\r\n"); // extra values are dropped
+    Feed(",,\r\n");       // wholly filled in
+    Feed("1,x,3\r\n");    // a dropped field moves the 3 up
     EXPECT_EQ(Stored(), (Rows{{4, 5, 6}, {7, 8, 6}, {7, 8, 9}, {7, 8, 9}, {1, 3, 9}}));
 
     // Several lines in one read each become a row of their own, in order.
@@ -57,10 +57,22 @@ TEST_F(SerialReaderTest, FieldRule)
         float value;
     };
     const Case cases[] = {
-        {"", false, 0},       {"-", false, 0},      {".", false, 0},       {"1.2.3", false, 0},
-        {"--1", false, 0},    {"1-2", false, 0},    {"-.5", true, -0.5f},  {"5.", true, 5.0f},
-        {"+3", true, 3.0f},   {"1 2", true, 12.0f}, {"1e5", true, 15.0f},  {" +2 ", true, 2.0f},
-        {"abc", false, 0},    {"-0", true, -0.0f},  {"007", true, 7.0f},   {"3.25", true, 3.25f},
+        {"", false, 0},
+        {"-", false, 0},
+        {".", false, 0},
+        {"1.2.3", false, 0},
+        {"--1", false, 0},
+        {"1-2", false, 0},
+        {"-.5", true, -0.5f},
+        {"5.", true, 5.0f},
+        {"+3", true, 3.0f},
+        {"1 2", true, 12.0f},
+        {"1e5", true, 15.0f},
+        {" +2 ", true, 2.0f},
+        {"abc", false, 0},
+        {"-0", true, -0.0f},
+        {"007", true, 7.0f},
+        {"3.25", true, 3.25f},
         {"1234567890123456789012345678901234567890", false, 0}, // overflows a float
     };
     // A field followed by 7: accepted, the row is (value, 7); dropped, the 7 moves up.
@@ -80,7 +92,9 @@ TEST_F(SerialReaderTest, FieldRule)
 TEST_F(SerialReaderTest, HighBytesAreReportedAndDropped)
 {
     testing::internal::CaptureStderr();
-    Feed("\n1\xC3" "2,\x80" "3,4\r\n");
+    Feed("\n1\xC3"
+         "2,\x80"
+         "3,4\r\n");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Invalid character received: -61\nInvalid character received: -128\n");
     EXPECT_EQ(Stored(), (Rows{{12, 3, 4}}));

@@ -18,8 +18,7 @@
 namespace uitest
 {
 
-ChildProgram::ChildProgram(const std::string& working_dir,
-                           const std::vector<std::pair<std::string, std::string>>& env)
+ChildProgram::ChildProgram(const std::string& working_dir, const std::vector<std::pair<std::string, std::string>>& env)
 {
     out_path = working_dir + "/child.out";
     err_path = working_dir + "/child.err";
@@ -107,7 +106,10 @@ static unsigned long WindowOfPid(Display* display, Window window, Atom pid_atom,
     return found;
 }
 
-unsigned long ChildProgram::FindWindow(double timeout_seconds) const { return FindWindowOfProcess(pid, timeout_seconds); }
+unsigned long ChildProgram::FindWindow(double timeout_seconds) const
+{
+    return FindWindowOfProcess(pid, timeout_seconds);
+}
 
 // Windows of other tests come and go while the tree is walked; Xlib's default
 // handler would end the process on the BadWindow that follows.

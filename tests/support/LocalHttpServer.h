@@ -125,10 +125,10 @@ private:
             else
                 route = it->second;
         }
-        const std::string header = "HTTP/1.1 " + std::to_string(route.status) +
-                                   (route.status == 200 ? " OK" : " Error") +
-                                   "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                                   std::to_string(route.bodySize) + "\r\nConnection: close\r\n\r\n";
+        const std::string header =
+            "HTTP/1.1 " + std::to_string(route.status) + (route.status == 200 ? " OK" : " Error") +
+            "\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(route.bodySize) +
+            "\r\nConnection: close\r\n\r\n";
         if (!SendAll(fd, header.data(), header.size()))
             return;
         const uint64_t to_send = route.sentSize < route.bodySize ? route.sentSize : route.bodySize;

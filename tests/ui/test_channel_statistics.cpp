@@ -57,8 +57,7 @@ TEST(ChannelStatistics, RowsLabelsAndTimeSpan)
 {
     // Empty channels are skipped; the channel count cuts the list; labels that are missing or
     // empty become "Channel <n>".
-    std::vector<ChannelStatisticsRow> rows =
-        ComputeChannelStatistics({0, 1}, {{}, {1, 2}, {3, 4}}, 3, {"first", ""});
+    std::vector<ChannelStatisticsRow> rows = ComputeChannelStatistics({0, 1}, {{}, {1, 2}, {3, 4}}, 3, {"first", ""});
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].channel, 1);
     EXPECT_EQ(rows[0].label, "Channel 2");

@@ -142,9 +142,9 @@ TEST(SerialTerminal, HexTokens)
     EXPECT_EQ(Hex("\t ff\r\n00\v\f7F  "), (std::vector<uint8_t>{0xFF, 0x00, 0x7F}));
     EXPECT_EQ(Hex("-0 +F"), (std::vector<uint8_t>{0x00, 0x0F})); // a sign before zero or a digit is read by strtol
 
-    Hex("123", false);  // longer than two characters
-    Hex("GG", false);   // no hex digit
-    Hex("-1", false);   // above 0xFF as an unsigned number
+    Hex("123", false); // longer than two characters
+    Hex("GG", false);  // no hex digit
+    Hex("-1", false);  // above 0xFF as an unsigned number
     Hex("", false);
     Hex(" \t\r\n", false);
     Hex("01 zz", false);

@@ -304,8 +304,8 @@ TEST_F(TerminalStatisticsUi, StatisticsTableForKnownValues)
     ui.RunFrames(2);
     const std::string text = FrameText::Last;
     EXPECT_EQ(text.find("No channel data available"), std::string::npos);
-    for (const char* cell : {"Channel", "Count", "Min", "Max", "Avg", "Range", "Time Span", "temp", "4.000",
-                             "2.333", "3.000", "1.750 s", "Channel 2", "-3.000", "0.000", "Legend:", "Channel 1"})
+    for (const char* cell : {"Channel", "Count", "Min", "Max", "Avg", "Range", "Time Span", "temp", "4.000", "2.333",
+                             "3.000", "1.750 s", "Channel 2", "-3.000", "0.000", "Legend:", "Channel 1"})
         EXPECT_NE(text.find(cell), std::string::npos) << cell << " in\n" << text;
 
     ImGuiWindow* w = Window(StatisticsTitle);
