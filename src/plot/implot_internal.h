@@ -443,6 +443,28 @@ struct RendererLineStripPixels : RendererBase
     mutable ImVec2 UV;
 };
 
+// Writes one shaded quad: five vertices (P11, P21, crossing, P12, P22) and two triangles, the
+// second pair of corners swapped through the crossing vertex when the curves cross.
+inline void WriteShadedQuad(ImDrawList& dl, const ImVec2 (&pos)[5], const ImU32 (&col)[5], ImVec2 uv, int crossing)
+{
+    for (int i = 0; i < 5; ++i)
+    {
+        dl._VtxWritePtr[i].pos = pos[i];
+        dl._VtxWritePtr[i].uv = uv;
+        dl._VtxWritePtr[i].col = col[i];
+    }
+    dl._VtxWritePtr += 5;
+    const unsigned int i0 = dl._VtxCurrentIdx;
+    dl._IdxWritePtr[0] = (ImDrawIdx)(i0);
+    dl._IdxWritePtr[1] = (ImDrawIdx)(i0 + 1 + crossing);
+    dl._IdxWritePtr[2] = (ImDrawIdx)(i0 + 3);
+    dl._IdxWritePtr[3] = (ImDrawIdx)(i0 + 1);
+    dl._IdxWritePtr[4] = (ImDrawIdx)(i0 + 4);
+    dl._IdxWritePtr[5] = (ImDrawIdx)(i0 + 3 - crossing);
+    dl._IdxWritePtr += 6;
+    dl._VtxCurrentIdx += 5;
+}
+
 // The quads between two curves; a quad in which the curves cross is split at the crossing.
 template <class G1, class G2> struct RendererShaded : RendererBase
 {
@@ -467,22 +489,8 @@ template <class G1, class G2> struct RendererShaded : RendererBase
         const int intersect = (P11.y > P12.y && P22.y > P21.y) || (P12.y > P11.y && P21.y > P22.y);
         ImVec2 intersection = intersect == 0 ? ImVec2(0, 0) : Intersection(P11, P21, P12, P22);
         const ImVec2 pos[5] = {P11, P21, intersection, P12, P22};
-        for (int i = 0; i < 5; ++i)
-        {
-            dl._VtxWritePtr[i].pos = pos[i];
-            dl._VtxWritePtr[i].uv = UV;
-            dl._VtxWritePtr[i].col = Col;
-        }
-        dl._VtxWritePtr += 5;
-        const unsigned int i0 = dl._VtxCurrentIdx;
-        dl._IdxWritePtr[0] = (ImDrawIdx)(i0);
-        dl._IdxWritePtr[1] = (ImDrawIdx)(i0 + 1 + intersect);
-        dl._IdxWritePtr[2] = (ImDrawIdx)(i0 + 3);
-        dl._IdxWritePtr[3] = (ImDrawIdx)(i0 + 1);
-        dl._IdxWritePtr[4] = (ImDrawIdx)(i0 + 4);
-        dl._IdxWritePtr[5] = (ImDrawIdx)(i0 + 3 - intersect);
-        dl._IdxWritePtr += 6;
-        dl._VtxCurrentIdx += 5;
+        const ImU32 col[5] = {Col, Col, Col, Col, Col};
+        WriteShadedQuad(dl, pos, col, UV, intersect);
         P11 = P21;
         P12 = P22;
         return true;

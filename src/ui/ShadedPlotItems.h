@@ -81,22 +81,7 @@ template <class G1, class G2> struct RendererShadedGradient : ImPlot::RendererBa
         const ImVec2 pos[5] = {P11, P21, cross, P12, P22};
         const ImU32 col[5] = {VertexColor(Getter1(prim).y), VertexColor(d21.y), VertexColor(0.0),
                               VertexColor(Getter2(prim).y), VertexColor(d22.y)};
-        for (int i = 0; i < 5; ++i)
-        {
-            draw_list._VtxWritePtr[i].pos = pos[i];
-            draw_list._VtxWritePtr[i].uv = UV;
-            draw_list._VtxWritePtr[i].col = col[i];
-        }
-        draw_list._VtxWritePtr += 5;
-        const unsigned int i0 = draw_list._VtxCurrentIdx;
-        draw_list._IdxWritePtr[0] = (ImDrawIdx)(i0);
-        draw_list._IdxWritePtr[1] = (ImDrawIdx)(i0 + 1 + crossing);
-        draw_list._IdxWritePtr[2] = (ImDrawIdx)(i0 + 3);
-        draw_list._IdxWritePtr[3] = (ImDrawIdx)(i0 + 1);
-        draw_list._IdxWritePtr[4] = (ImDrawIdx)(i0 + 4);
-        draw_list._IdxWritePtr[5] = (ImDrawIdx)(i0 + 3 - crossing);
-        draw_list._IdxWritePtr += 6;
-        draw_list._VtxCurrentIdx += 5;
+        ImPlot::WriteShadedQuad(draw_list, pos, col, UV, crossing);
         P11 = P21;
         P12 = P22;
         return true;
