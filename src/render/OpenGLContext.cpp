@@ -6,7 +6,11 @@
 #include <GLFW/glfw3.h>
 #include <stb/stb_image.h>
 
+#include <filesystem>
 #include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
 
 namespace nrender
 {
@@ -35,6 +39,11 @@ static void WindowCloseCallback(GLFWwindow* native_window)
         window->OnClose();
 }
 
+// Set while a callback draws a frame. Callbacks run inside glfwPollEvents or
+// glfwWaitEventsTimeout, which GLFW does not allow to be entered again: the frame
+// leaves the remaining events to the poll that is already running them.
+static bool InsideEventCallback = false;
+
 static void WindowSizeCallback(GLFWwindow* native_window, int width, int height)
 {
     nwindow::IWindow* window = WindowOf(native_window);
@@ -46,19 +55,33 @@ static void WindowSizeCallback(GLFWwindow* native_window, int width, int height)
         std::cerr << "Warning: Invalid window dimensions (" << width << "x" << height << ")" << std::endl;
         return;
     }
+    const bool outer = InsideEventCallback;
+    InsideEventCallback = true;
     window->OnResize(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+    InsideEventCallback = outer;
 }
 
-// The program's own icon, a PNG beside the program. Without it the window keeps
-// the default icon, quietly.
+// The folder of the running program, empty when it cannot be told.
+static std::string ProgramDirectory()
+{
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.parent_path().string();
+}
+
+// The program's own icon, a PNG in media/ near the working directory or beside
+// the program. Without it the window keeps the default icon, quietly.
 static void SetWindowIcon(GLFWwindow* native_window)
 {
-    static const char* const candidates[] = {"media/dravik-lite-icon.png", "../media/dravik-lite-icon.png",
-                                             "../../media/dravik-lite-icon.png"};
-    for (const char* path : candidates)
+    std::vector<std::string> candidates = {"media/dravik-lite-icon.png", "../media/dravik-lite-icon.png",
+                                           "../../media/dravik-lite-icon.png"};
+    const std::string program_dir = ProgramDirectory();
+    if (!program_dir.empty())
+        candidates.push_back(program_dir + "/media/dravik-lite-icon.png");
+    for (const std::string& path : candidates)
     {
         int w = 0, h = 0, channels = 0;
-        unsigned char* pixels = stbi_load(path, &w, &h, &channels, 4);
+        unsigned char* pixels = stbi_load(path.c_str(), &w, &h, &channels, 4);
         if (!pixels)
             continue;
         GLFWimage image = {w, h, pixels};
@@ -153,7 +176,8 @@ void OpenGLContext::PostRender()
         std::cerr << "Error: Cannot post-render - window not initialized" << std::endl;
         return;
     }
-    glfwPollEvents();
+    if (!InsideEventCallback)
+        glfwPollEvents();
     glfwSwapBuffers(window->GetNativeWindow());
 }
 

@@ -7,6 +7,8 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
+#include <fstream>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -131,6 +133,17 @@ TEST(Application, EmptyNameGetsNoWindow)
     EXPECT_EQ(ApplicationInstance, nullptr);
 }
 
+// The program's size callback, wrapped to count how deeply size events nest.
+static GLFWwindowsizefun ProgramSizeCallback = nullptr;
+static int SizeDepth = 0, DeepestSize = 0, SizeEvents = 0;
+static void CountingSizeCallback(GLFWwindow* window, int width, int height)
+{
+    SizeEvents++;
+    DeepestSize = std::max(DeepestSize, ++SizeDepth);
+    ProgramSizeCallback(window, width, height);
+    SizeDepth--;
+}
+
 TEST(Application, CloseEndsTheLoopAndResizeRepaints)
 {
     ProgramDirectory dir;
@@ -149,6 +162,19 @@ TEST(Application, CloseEndsTheLoopAndResizeRepaints)
     EXPECT_EQ(ui.Window().height, 600);
     EXPECT_GE(console.FindOut("Successfully created framebuffer (800x600)"), 0) << console.Out();
     EXPECT_GT(ImGui::GetFrameCount(), frames);
+
+    // A burst of size events repaints each one without nesting frames: a frame drawn from the
+    // callback does not poll events again.
+    ProgramSizeCallback = glfwSetWindowSizeCallback(native, CountingSizeCallback);
+    for (int i = 0; i < 40; i++)
+        glfwSetWindowSize(native, 700 + i % 2, 500 + i % 2);
+    glfwSetWindowSize(native, 800, 600);
+    for (int i = 0; i < 200 && (SizeEvents < 41 || ui.Window().width != 800); i++)
+        glfwWaitEventsTimeout(0.05);
+    glfwSetWindowSizeCallback(native, ProgramSizeCallback);
+    EXPECT_EQ(SizeEvents, 41);
+    EXPECT_EQ(DeepestSize, 1);
+    EXPECT_EQ(ui.Window().width, 800);
 
     // A minimised window reports 0 x 0: a warning, and the size is kept.
     GLFWwindowsizefun size_callback = glfwSetWindowSizeCallback(native, nullptr);
@@ -186,6 +212,23 @@ TEST(Program, ClosedByTheUserExitsZeroAfterTearingDown)
                                      "OpenGL context terminated successfully\n",
                                  });
     EXPECT_EQ(program.Err().find("Error: "), std::string::npos) << program.Err();
+}
+
+TEST(Program, SurvivesAClosedConsoleAndFindsItsIconBesideItself)
+{
+    // No runtime files in the working directory: the icon is the one beside the program.
+    ProgramDirectory dir(false);
+    ChildProgram program(dir.Path(), {}, true);
+    const unsigned long window = program.FindWindow(60.0);
+    ASSERT_NE(window, 0u) << program.Err();
+    // Start-up has written its status lines to the closed pipe by the time the scene view is built.
+    for (int i = 0; i < 200 && program.Err().find("Failed to open vertex shader file") == std::string::npos; i++)
+        usleep(50000);
+    EXPECT_EQ(uitest::WindowIconSize(window), std::make_pair(128, 128));
+    uitest::SendWindowClose(window);
+    ASSERT_TRUE(program.Wait(60.0)) << program.Err();
+    EXPECT_EQ(program.ExitCode(), 0) << program.Err();
+    EXPECT_TRUE(std::ifstream(dir.Path() + "/imgui.ini").good()) << "the layout was not saved";
 }
 
 TEST(Program, WithoutOpenGL41ExitsZeroWithTheTwoLines)

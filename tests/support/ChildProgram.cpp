@@ -18,7 +18,8 @@
 namespace uitest
 {
 
-ChildProgram::ChildProgram(const std::string& working_dir, const std::vector<std::pair<std::string, std::string>>& env)
+ChildProgram::ChildProgram(const std::string& working_dir, const std::vector<std::pair<std::string, std::string>>& env,
+                           bool closed_stdout)
 {
     out_path = working_dir + "/child.out";
     err_path = working_dir + "/child.err";
@@ -34,6 +35,14 @@ ChildProgram::ChildProgram(const std::string& working_dir, const std::vector<std
         const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
+        int pipe_ends[2];
+        if (closed_stdout && pipe(pipe_ends) == 0)
+        {
+            close(pipe_ends[0]);
+            dup2(pipe_ends[1], 1);
+            // An ignored signal stays ignored across exec; the program must ignore it itself.
+            signal(SIGPIPE, SIG_DFL);
+        }
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -134,6 +143,35 @@ unsigned long FindWindowOfProcess(pid_t pid, double timeout_seconds)
     XSetErrorHandler(previous);
     XCloseDisplay(display);
     return window;
+}
+
+std::pair<int, int> WindowIconSize(unsigned long window)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return {0, 0};
+    XErrorHandler previous = XSetErrorHandler(IgnoreXError);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::pair<int, int> size = {0, 0};
+    // Width and height lead the property; Xlib hands 32-bit items as longs.
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 2, False, XA_CARDINAL,
+                           &type, &format, &count, &after, &data) == Success &&
+        data)
+    {
+        if (count == 2)
+        {
+            const unsigned long* items = reinterpret_cast<unsigned long*>(data);
+            size = {static_cast<int>(items[0]), static_cast<int>(items[1])};
+        }
+        XFree(data);
+    }
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(display);
+    return size;
 }
 
 void SendWindowClose(unsigned long window)

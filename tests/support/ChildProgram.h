@@ -14,8 +14,10 @@ namespace uitest
 class ChildProgram
 {
 public:
-    // Starts build/<kind>/bin/DravikLite in working_dir with extra environment entries.
-    ChildProgram(const std::string& working_dir, const std::vector<std::pair<std::string, std::string>>& env = {});
+    // Starts build/<kind>/bin/DravikLite in working_dir with extra environment entries. With
+    // closed_stdout its standard output is a pipe whose reader has gone, as under `| head`.
+    ChildProgram(const std::string& working_dir, const std::vector<std::pair<std::string, std::string>>& env = {},
+                 bool closed_stdout = false);
     ~ChildProgram();
 
     // Waits for the exit; false when it has not ended within the time-out (it is then killed).
@@ -36,6 +38,9 @@ private:
 
 // The X window of a process (by _NET_WM_PID), 0 when none appears within the time-out.
 unsigned long FindWindowOfProcess(pid_t pid, double timeout_seconds);
+
+// Width and height of the icon an X window carries (_NET_WM_ICON); 0 x 0 without one.
+std::pair<int, int> WindowIconSize(unsigned long window);
 
 // Asks an X window to close, as a window manager's close button does (WM_DELETE_WINDOW).
 void SendWindowClose(unsigned long window);
