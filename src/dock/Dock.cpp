@@ -5,6 +5,10 @@
 // dragged floating window. The docked windows come later in the frame through dock::Begin(), which
 // places the window over the dock space (below the tab bar), hides it unless its tab is selected,
 // and keeps it just in front of the host window, so floating windows stay in front of docked ones.
+//
+// Cost: windows are found by id in a hash map, and a dock space's tabs are the docked windows
+// submitted on the previous frame, so a frame costs the same however many windows the ini file
+// names. Only the windows submitted during this run are written back.
 #define IMGUI_DEFINE_MATH_OPERATORS
 #include "dock/Dock.h"
 
@@ -12,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace dock
@@ -26,11 +31,11 @@ struct DockWindow
     std::string Name;                // as given to Begin, written to the ini file
     ImGuiID DockId = 0;              // dock space it is docked into, 0 = floating
     ImVec2 FloatSize = ImVec2(0, 0); // size to take back when it floats again (0 = keep)
-    int Order = 0;                   // tab order, as read from the ini file
+    int Order = 0;                   // tab order within its dock space: lower first
     bool Selected = false;           // selected tab, as read from the ini file
     bool NoSave = false;             // ImGuiWindowFlags_NoSavedSettings
     bool SetOnce = false;            // an ImGuiCond_Once dock request was applied
-    int LastFrameActive = -1;        // last frame dock::Begin ran for it
+    int LastFrameActive = -1;        // last frame dock::Begin ran for it; -1 = not yet in this run
     bool WantFocus = false;          // its tab was clicked, or it was dropped
     bool HiddenTab = false;          // hidden last frame as an unselected tab
     bool WantUndock = false;         // its tab was dragged out of the bar this frame
@@ -45,17 +50,23 @@ struct DockSpaceState
     int Flags = 0;
     int LastFrameActive = -1;
     ImGuiWindow* HostWindow = nullptr;
-    ImRect Rect;               // whole area
-    ImRect BarRect;            // tab bar along the top (empty while nothing is docked)
-    ImRect ContentRect;        // what the selected window fills
-    ImVector<ImGuiID> Windows; // docked windows, in tab order
+    ImRect Rect;                 // whole area
+    ImRect BarRect;              // tab bar along the top (empty while nothing is docked)
+    ImRect ContentRect;          // what the selected window fills
+    ImVector<ImGuiID> Tabs;      // docked windows submitted on the previous frame, in tab order
+    ImVector<ImGuiID> Submitted; // docked windows submitted on SubmitFrame
+    int SubmitFrame = -1;
     ImGuiID SelectedId = 0;
 };
 
 struct DockContext
 {
-    std::vector<DockWindow> Windows;
-    std::vector<DockSpaceState> Spaces;
+    std::unordered_map<ImGuiID, DockWindow> Windows; // by id; entries stay where they are as it grows
+    std::vector<ImGuiID> LiveWindows;                // went through Begin in this run, in that order
+    std::unordered_map<ImGuiID, DockSpaceState> Spaces;
+    std::unordered_map<ImGuiID, ImGuiID> LoadedSelection; // dock space -> its selected window, from the ini file
+    std::unordered_map<ImGuiID, int> DockedCount;         // dock space -> windows docked there, submitted or not
+    int NextOrder = 0;
 
     // SetNextWindowDockID() data; valid while g.NextWindowData carries NextWindowDataFlags_HasDock,
     // so that a plain ImGui::Begin in between consumes it as it consumes ImGui's own next-window data.
@@ -78,41 +89,64 @@ DockStyle GStyle;
 
 DockWindow* FindDockWindow(ImGuiID id)
 {
-    for (DockWindow& w : GDock->Windows)
-        if (w.ID == id)
-            return &w;
-    return nullptr;
+    auto it = GDock->Windows.find(id);
+    return it == GDock->Windows.end() ? nullptr : &it->second;
 }
 
 DockWindow* CreateDockWindow(const char* name)
 {
-    DockWindow w;
-    w.ID = ImHashStr(name);
+    const ImGuiID id = ImHashStr(name);
+    DockWindow& w = GDock->Windows[id];
+    w.ID = id;
     w.Name = name;
-    GDock->Windows.push_back(w);
-    return &GDock->Windows.back();
+    return &w;
 }
 
 DockSpaceState* FindDockSpace(ImGuiID id)
 {
-    for (DockSpaceState& ds : GDock->Spaces)
-        if (ds.ID == id)
-            return &ds;
-    return nullptr;
+    if (id == 0)
+        return nullptr;
+    auto it = GDock->Spaces.find(id);
+    return it == GDock->Spaces.end() ? nullptr : &it->second;
 }
 
 DockSpaceState* FindOrCreateDockSpace(ImGuiID id)
 {
     if (DockSpaceState* ds = FindDockSpace(id))
         return ds;
-    DockSpaceState ds;
+    DockSpaceState& ds = GDock->Spaces[id];
     ds.ID = id;
-    GDock->Spaces.push_back(ds);
-    return &GDock->Spaces.back();
+    auto loaded = GDock->LoadedSelection.find(id);
+    if (loaded != GDock->LoadedSelection.end())
+        ds.SelectedId = loaded->second;
+    return &ds;
 }
 
 // Submitted on the previous frame (DockSpace runs before this frame's windows).
 bool WasActiveLastFrame(const DockWindow& w) { return w.LastFrameActive >= ImGui::GetFrameCount() - 1; }
+
+// Once per frame and dock space, before its first use in the frame: the windows submitted into it
+// on the previous frame become its tabs, in tab order.
+void BeginDockSpaceFrame(DockSpaceState* ds)
+{
+    const int frame = ImGui::GetFrameCount();
+    if (ds->SubmitFrame == frame)
+        return;
+    ds->Tabs.clear();
+    if (ds->SubmitFrame == frame - 1)
+        ds->Tabs.swap(ds->Submitted);
+    ds->Submitted.clear();
+    ds->SubmitFrame = frame;
+    std::stable_sort(ds->Tabs.begin(), ds->Tabs.end(),
+                     [](ImGuiID a, ImGuiID b) { return FindDockWindow(a)->Order < FindDockWindow(b)->Order; });
+}
+
+// A tab of the dock space that is still docked there (a tab dragged out this frame is not).
+DockWindow* TabWindow(const DockSpaceState& ds, int i)
+{
+    DockWindow* w = FindDockWindow(ds.Tabs[i]);
+    return w && w->DockId == ds.ID ? w : nullptr;
+}
 
 // The dock space a window is docked into, while that dock space is submitted. A window docked into
 // a dock space that is not submitted shows as a floating window, so it stays within reach.
@@ -122,24 +156,30 @@ DockSpaceState* ActiveDockSpace(const DockWindow& w)
     return ds && ds->LastFrameActive >= ImGui::GetFrameCount() - 1 ? ds : nullptr;
 }
 
-// Moves a window into a dock space, or out of docking with dock_id 0.
+// Moves a window into a dock space, at the end of its tabs, or out of docking with dock_id 0.
 void DockWindowInto(DockWindow* w, ImGuiID dock_id)
 {
     if (w->DockId == dock_id)
         return;
     if (DockSpaceState* old = FindDockSpace(w->DockId))
     {
-        int idx = old->Windows.index_from_ptr(old->Windows.find(w->ID));
-        if (idx < old->Windows.Size)
-            old->Windows.erase(old->Windows.Data + idx);
+        // The tab that takes its place takes the selection.
+        int idx = old->Tabs.index_from_ptr(old->Tabs.find(w->ID));
+        if (idx < old->Tabs.Size)
+            old->Tabs.erase(old->Tabs.Data + idx);
+        old->Submitted.find_erase(w->ID);
         if (old->SelectedId == w->ID)
-            old->SelectedId = old->Windows.empty() ? 0 : old->Windows[ImMin(idx, old->Windows.Size - 1)];
+            old->SelectedId = old->Tabs.empty() ? 0 : old->Tabs[ImMin(idx, old->Tabs.Size - 1)];
     }
+    if (w->DockId != 0)
+        GDock->DockedCount[w->DockId]--;
     w->DockId = dock_id;
+    w->Selected = false;
     if (dock_id != 0)
     {
+        GDock->DockedCount[dock_id]++;
+        w->Order = GDock->NextOrder++;
         DockSpaceState* ds = FindOrCreateDockSpace(dock_id);
-        ds->Windows.push_back(w->ID);
         if (ds->SelectedId == 0)
             ds->SelectedId = w->ID;
     }
@@ -217,7 +257,7 @@ void DropTarget(DockSpaceState* ds)
     if (!ds->Rect.Contains(mouse))
         return;
     const ImRect target = DropTargetRect(*ds);
-    const bool over = target.Contains(mouse) || (!ds->Windows.empty() && ds->BarRect.Contains(mouse));
+    const bool over = target.Contains(mouse) || (GetDockedWindowCount(ds->ID) > 0 && ds->BarRect.Contains(mouse));
 
     if (dc.DroppedWindowId != 0)
     {
@@ -261,10 +301,10 @@ void TabBar(DockSpaceState* ds)
     // Tabs as wide as their labels; all shrunk alike when they do not fit the bar.
     float width_sum = 0.0f;
     int tab_count = 0;
-    for (ImGuiID wid : ds->Windows)
+    for (int i = 0; i < ds->Tabs.Size; i++)
     {
-        DockWindow* w = FindDockWindow(wid);
-        if (!w || !WasActiveLastFrame(*w))
+        DockWindow* w = TabWindow(*ds, i);
+        if (!w)
             continue;
         const char* label = w->Name.c_str();
         width_sum += ImGui::CalcTextSize(label, ImGui::FindRenderedTextEnd(label)).x + style.FramePadding.x * 2.0f;
@@ -279,10 +319,10 @@ void TabBar(DockSpaceState* ds)
                                  ImGui::GetColorU32(focused ? ImGuiCol_TabSelected : ImGuiCol_TabDimmedSelected));
 
     float x = ds->BarRect.Min.x;
-    for (int i = 0; i < ds->Windows.Size; i++)
+    for (int i = 0; i < ds->Tabs.Size; i++)
     {
-        DockWindow* w = FindDockWindow(ds->Windows[i]);
-        if (!w || !WasActiveLastFrame(*w))
+        DockWindow* w = TabWindow(*ds, i);
+        if (!w)
             continue;
         const char* label = w->Name.c_str();
         const char* label_end = ImGui::FindRenderedTextEnd(label);
@@ -326,7 +366,8 @@ void TabBar(DockSpaceState* ds)
     }
 }
 
-// ini file: one "[Dock][window name]" entry per window that went through dock::Begin.
+// ini file: one "[Dock][window name]" entry per window that went through dock::Begin in the run that
+// wrote it. A window named twice keeps its last entry.
 void* Settings_ReadOpen(ImGuiContext*, ImGuiSettingsHandler*, const char* name)
 {
     DockWindow* w = FindDockWindow(ImHashStr(name));
@@ -335,7 +376,8 @@ void* Settings_ReadOpen(ImGuiContext*, ImGuiSettingsHandler*, const char* name)
     w->DockId = 0;
     w->Order = 0;
     w->Selected = false;
-    return (void*)(intptr_t)w->ID; // an id, not a pointer: the entry vector may grow while reading
+    w->FloatSize = ImVec2(0, 0);
+    return (void*)(intptr_t)w->ID;
 }
 
 void Settings_ReadLine(ImGuiContext*, ImGuiSettingsHandler*, void* entry, const char* line)
@@ -349,54 +391,75 @@ void Settings_ReadLine(ImGuiContext*, ImGuiSettingsHandler*, void* entry, const 
     if (sscanf(line, "DockId=0x%X", &u) == 1)
         w->DockId = u;
     else if (sscanf(line, "Order=%d", &i) == 1)
-        w->Order = i;
+        w->Order = ImClamp(i, 0, 1 << 30); // room for the tabs docked after it
     else if (sscanf(line, "Selected=%d", &i) == 1)
         w->Selected = i != 0;
     else if (sscanf(line, "FloatSize=%f,%f", &x, &y) == 2 && x >= 1.0f && y >= 1.0f && x <= 16384.0f && y <= 16384.0f)
         w->FloatSize = ImVec2(x, y); // anything else (NaN, negative, absurd) keeps the window's own size
 }
 
-// Rebuilds the dock spaces' tab lists from the entries read.
+// The selected tab of each dock space, for when the dock space is submitted; new tabs go after
+// every tab read.
 void Settings_ApplyAll(ImGuiContext*, ImGuiSettingsHandler*)
 {
     DockContext& dc = *GDock;
-    for (DockSpaceState& ds : dc.Spaces)
+    std::unordered_map<ImGuiID, const DockWindow*> selected;
+    dc.DockedCount.clear();
+    for (const auto& [id, w] : dc.Windows)
     {
-        ds.Windows.clear();
-        ds.SelectedId = 0;
+        if (w.DockId == 0)
+            continue;
+        dc.DockedCount[w.DockId]++;
+        dc.NextOrder = ImMax(dc.NextOrder, w.Order + 1);
+        const DockWindow*& s = selected[w.DockId];
+        if (w.Selected && (!s || s->Order <= w.Order))
+            s = &w;
     }
-    std::vector<DockWindow*> docked;
-    for (DockWindow& w : dc.Windows)
-        if (w.DockId != 0)
-            docked.push_back(&w);
-    std::stable_sort(docked.begin(), docked.end(), [](DockWindow* a, DockWindow* b) { return a->Order < b->Order; });
-    for (DockWindow* w : docked)
-        FindOrCreateDockSpace(w->DockId); // may grow the vector; look it up again below
-    for (DockWindow* w : docked)
+    for (const auto& [dock_id, w] : selected)
     {
-        DockSpaceState* ds = FindDockSpace(w->DockId);
-        ds->Windows.push_back(w->ID);
-        if (w->Selected || ds->SelectedId == 0)
+        if (!w)
+            continue;
+        dc.LoadedSelection[dock_id] = w->ID;
+        if (DockSpaceState* ds = FindDockSpace(dock_id))
             ds->SelectedId = w->ID;
     }
 }
 
+bool IsSelectedTab(const DockWindow& w)
+{
+    const DockSpaceState* ds = FindDockSpace(w.DockId);
+    return ds ? ds->SelectedId == w.ID : w.Selected;
+}
+
+// The windows of this run only; tab orders written as 0, 1, 2... within each dock space.
 void WriteLayout(ImGuiTextBuffer* buf)
 {
-    for (const DockWindow& w : GDock->Windows)
+    std::vector<const DockWindow*> saved;
+    for (ImGuiID id : GDock->LiveWindows)
+        if (const DockWindow* w = FindDockWindow(id); w && !w->NoSave)
+            saved.push_back(w);
+    std::vector<const DockWindow*> docked;
+    for (const DockWindow* w : saved)
+        if (w->DockId != 0)
+            docked.push_back(w);
+    std::stable_sort(docked.begin(), docked.end(), [](const DockWindow* a, const DockWindow* b) {
+        return a->DockId != b->DockId ? a->DockId < b->DockId : a->Order < b->Order;
+    });
+    std::unordered_map<ImGuiID, int> order;
+    for (size_t i = 0; i < docked.size(); i++)
+        order[docked[i]->ID] = i > 0 && docked[i - 1]->DockId == docked[i]->DockId ? order[docked[i - 1]->ID] + 1 : 0;
+
+    for (const DockWindow* w : saved)
     {
-        if (w.NoSave)
-            continue;
-        const DockSpaceState* ds = FindDockSpace(w.DockId);
-        buf->appendf("[Dock][%s]\n", w.Name.c_str());
-        buf->appendf("DockId=0x%08X\n", ds ? w.DockId : 0u);
-        if (ds)
+        buf->appendf("[Dock][%s]\n", w->Name.c_str());
+        buf->appendf("DockId=0x%08X\n", w->DockId);
+        if (w->DockId != 0)
         {
-            buf->appendf("Order=%d\n", ds->Windows.index_from_ptr(ds->Windows.find(w.ID)));
-            buf->appendf("Selected=%d\n", ds->SelectedId == w.ID ? 1 : 0);
+            buf->appendf("Order=%d\n", order[w->ID]);
+            buf->appendf("Selected=%d\n", IsSelectedTab(*w) ? 1 : 0);
         }
-        if (w.FloatSize.x > 0.0f && w.FloatSize.y > 0.0f)
-            buf->appendf("FloatSize=%d,%d\n", (int)w.FloatSize.x, (int)w.FloatSize.y);
+        if (w->FloatSize.x > 0.0f && w->FloatSize.y > 0.0f)
+            buf->appendf("FloatSize=%d,%d\n", (int)w->FloatSize.x, (int)w->FloatSize.y);
         buf->append("\n");
     }
 }
@@ -414,7 +477,11 @@ void Settings_ClearAll(ImGuiContext*, ImGuiSettingsHandler*)
     if (!GDock)
         return;
     GDock->Windows.clear();
+    GDock->LiveWindows.clear();
     GDock->Spaces.clear();
+    GDock->LoadedSelection.clear();
+    GDock->DockedCount.clear();
+    GDock->NextOrder = 0;
 }
 
 } // namespace
@@ -463,6 +530,7 @@ ImGuiID DockSpace(ImGuiID id, const ImVec2& size_arg, int flags)
     IM_ASSERT(GDock != nullptr && "dock::Initialize() not called");
     ImGuiWindow* host = ImGui::GetCurrentWindow();
     DockSpaceState* ds = FindOrCreateDockSpace(id);
+    BeginDockSpaceFrame(ds);
     ds->Flags = flags;
     ds->HostWindow = host;
     ds->LastFrameActive = g.FrameCount;
@@ -484,14 +552,14 @@ ImGuiID DockSpace(ImGuiID id, const ImVec2& size_arg, int flags)
     int tab_count = 0;
     ImGuiID first_tab = 0;
     bool selected_has_tab = false;
-    for (ImGuiID wid : ds->Windows)
+    for (int i = 0; i < ds->Tabs.Size; i++)
     {
-        DockWindow* w = FindDockWindow(wid);
-        if (!w || !WasActiveLastFrame(*w))
+        DockWindow* w = TabWindow(*ds, i);
+        if (!w)
             continue;
         if (tab_count++ == 0)
-            first_tab = wid;
-        if (wid == ds->SelectedId)
+            first_tab = w->ID;
+        if (w->ID == ds->SelectedId)
             selected_has_tab = true;
     }
     if (tab_count > 0 && !selected_has_tab)
@@ -500,7 +568,7 @@ ImGuiID DockSpace(ImGuiID id, const ImVec2& size_arg, int flags)
         ImGui::MarkIniSettingsDirty();
     }
 
-    if (!ds->Windows.empty())
+    if (GetDockedWindowCount(id) > 0)
     {
         const float bar_height = ImGui::GetFrameHeight();
         ds->BarRect = ImRect(ds->Rect.Min, ImVec2(ds->Rect.Max.x, ImMin(ds->Rect.Min.y + bar_height, ds->Rect.Max.y)));
@@ -577,6 +645,9 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
     bool visible;
     if (ds)
     {
+        BeginDockSpaceFrame(ds);
+        if (w->LastFrameActive != g.FrameCount)
+            ds->Submitted.push_back(id);
         if (ds->SelectedId == 0)
             ds->SelectedId = id;
         const bool selected = ds->SelectedId == id;
@@ -635,6 +706,8 @@ bool Begin(const char* name, bool* p_open, ImGuiWindowFlags flags)
         }
         w->WantFocus = false;
     }
+    if (w->LastFrameActive < 0)
+        dc.LiveWindows.push_back(id);
     w->LastFrameActive = g.FrameCount;
     return visible;
 }
@@ -646,7 +719,7 @@ bool IsWindowDocked(const char* name) { return GetWindowDockID(name) != 0; }
 ImGuiID GetWindowDockID(const char* name)
 {
     DockWindow* w = GDock ? FindDockWindow(ImHashStr(name)) : nullptr;
-    return w && FindDockSpace(w->DockId) ? w->DockId : 0;
+    return w ? w->DockId : 0;
 }
 
 const char* GetSelectedTab(ImGuiID dock_id)
@@ -658,8 +731,10 @@ const char* GetSelectedTab(ImGuiID dock_id)
 
 int GetDockedWindowCount(ImGuiID dock_id)
 {
-    DockSpaceState* ds = GDock ? FindDockSpace(dock_id) : nullptr;
-    return ds ? ds->Windows.Size : 0;
+    if (!GDock)
+        return 0;
+    auto it = GDock->DockedCount.find(dock_id);
+    return it == GDock->DockedCount.end() ? 0 : it->second;
 }
 
 ImRect GetDockSpaceRect(ImGuiID dock_id)

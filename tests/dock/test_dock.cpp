@@ -521,3 +521,60 @@ TEST(Dock, DamagedIniEntriesAndUnknownDockSpacesLeaveWindowsUsable)
     EXPECT_EQ(dock::GetWindowDockID("Beta"), scene.dockId);
     EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Beta");
 }
+
+TEST(Dock, IniHistoryIsReadOnceAndOnlyTheWindowsOfTheRunAreWrittenBack)
+{
+    const std::string ini = FreshIni("history");
+    {
+        UiFixture f;
+        ASSERT_TRUE(f.Open(ini));
+        Scene scene;
+        auto ui = [&] { scene(); };
+        f.Frame(ui);
+
+        // A file grown over many runs: thousands of windows docked once and never seen again, and
+        // Alpha named twice, docked and selected first, floating last.
+        char entry[128];
+        std::string text;
+        snprintf(entry, sizeof(entry), "[Dock][Alpha]\nDockId=0x%08X\nOrder=0\nSelected=1\n\n", scene.dockId);
+        text += entry;
+        for (int i = 0; i < 5000; i++)
+        {
+            snprintf(entry, sizeof(entry), "[Dock][Old %d]\nDockId=0x%08X\nOrder=%d\nSelected=0\n\n", i, scene.dockId,
+                     i + 1);
+            text += entry;
+        }
+        snprintf(entry, sizeof(entry), "[Dock][Beta]\nDockId=0x%08X\nOrder=9000\nSelected=0\n\n", scene.dockId);
+        text += entry;
+        text += "[Dock][Alpha]\nDockId=0x00000000\n\n";
+        ImGui::LoadIniSettingsFromMemory(text.c_str());
+        f.Frames(3, ui);
+
+        // The last entry counts: Alpha floats, Beta is the one tab and so selected.
+        EXPECT_FALSE(dock::IsWindowDocked("Alpha"));
+        EXPECT_TRUE(scene.alphaVisible);
+        EXPECT_TRUE(scene.betaVisible);
+        EXPECT_STREQ(dock::GetSelectedTab(scene.dockId), "Beta");
+        EXPECT_EQ(dock::GetDockedWindowCount(scene.dockId), 5001);
+        EXPECT_GT(dock::GetDockSpaceTabRect(scene.dockId, "Beta").GetWidth(), 0.0f);
+        EXPECT_EQ(dock::GetDockSpaceTabRect(scene.dockId, "Old 7").GetWidth(), 0.0f);
+        EXPECT_EQ(Win("Beta")->Pos.y, dock::GetDockSpaceTabBarRect(scene.dockId).Max.y);
+        f.DestroyContext();
+    }
+
+    // Written back: the two windows of this run, once each, with their tab order renumbered.
+    FILE* file = std::fopen(ini.c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    std::string text;
+    char buf[256];
+    while (std::fgets(buf, sizeof(buf), file))
+        text += buf;
+    std::fclose(file);
+    int entries = 0;
+    for (size_t at = text.find("[Dock]["); at != std::string::npos; at = text.find("[Dock][", at + 1))
+        entries++;
+    EXPECT_EQ(entries, 2) << text;
+    EXPECT_NE(text.find("[Dock][Alpha]\nDockId=0x00000000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Dock][Beta]\nDockId="), std::string::npos) << text;
+    EXPECT_NE(text.find("Order=0\nSelected=1\n"), std::string::npos) << text;
+}
