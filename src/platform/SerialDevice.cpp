@@ -28,7 +28,18 @@ int OpenSerialDevice(const std::string& path)
         return InvalidSerialDevice;
     }
     if (isatty(fd))
+    {
+        // Root opens a terminal that another program holds exclusively; it
+        // is still theirs.
+        int exclusive = 0;
+        if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+        {
+            close(fd);
+            errno = EBUSY;
+            return InvalidSerialDevice;
+        }
         ioctl(fd, TIOCEXCL);
+    }
     return fd;
 }
 

@@ -1,30 +1,14 @@
 #include "platform/SerialPorts.h"
 
-#include "platform/SerialDevice.h"
-
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 #include <dirent.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform
 {
-// Device name prefixes of serial ports (the rest of /dev is not probed).
-static const char* const SerialDevicePrefixes[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "ttymxc", "ttySAC", "rfcomm"};
-
-static bool IsSerialDeviceName(const std::string& name)
-{
-    for (const char* prefix : SerialDevicePrefixes)
-    {
-        const size_t n = strlen(prefix);
-        if (name.size() > n && name.compare(0, n, prefix) == 0 &&
-            std::all_of(name.begin() + (long)n, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return true;
-    }
-    return false;
-}
-
 // "ttyS2" before "ttyS10": the prefix by text, then the number by value.
 static bool NaturalLess(const std::string& a, const std::string& b)
 {
@@ -53,47 +37,57 @@ static std::vector<std::string> ListFolder(const std::string& dir)
     return names;
 }
 
-bool CanOpenSerialDevice(const std::string& path)
+static bool IsCharacterDevice(const std::string& path)
 {
-    const int fd = OpenSerialDevice(path);
-    if (fd == InvalidSerialDevice)
-        return false;
-    termios state;
-    bool ok = GetSerialDeviceState(fd, state) == 0;
-    // A legacy UART slot with no chip behind it opens but is of unknown type.
-    serial_struct info;
-    if (ok && ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN)
-        ok = false;
-    CloseSerialDevice(fd);
-    return ok;
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
 }
 
-std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& dev_dir, const std::string& by_id_dir)
+// The serial core publishes the port type; 0 (PORT_UNKNOWN) is a UART slot
+// the driver reserved with no chip behind it. USB and other drivers publish
+// no type.
+static bool IsEmptyUartSlot(const std::string& entry)
+{
+    const int fd = open((entry + "/type").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[16] = {};
+    const ssize_t n = read(fd, text, sizeof(text) - 1);
+    close(fd);
+    return n > 0 && atoi(text) == 0;
+}
+
+std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& class_dir, const std::string& dev_dir,
+                                               const std::string& by_id_dir)
 {
     std::vector<SerialPortEntry> ports;
 
-    std::vector<std::string> devices = ListFolder(dev_dir);
-    devices.erase(
-        std::remove_if(devices.begin(), devices.end(), [](const std::string& n) { return !IsSerialDeviceName(n); }),
-        devices.end());
+    // Virtual consoles, pseudo-terminals and the like have no device behind them.
+    std::vector<std::string> devices;
+    for (const std::string& name : ListFolder(class_dir))
+    {
+        const std::string entry = class_dir + "/" + name;
+        if (access((entry + "/device").c_str(), F_OK) == 0 && !IsEmptyUartSlot(entry) &&
+            IsCharacterDevice(dev_dir + "/" + name))
+            devices.push_back(name);
+    }
     std::sort(devices.begin(), devices.end(), NaturalLess);
     for (const std::string& name : devices)
-    {
-        const std::string path = dev_dir + "/" + name;
-        if (CanOpenSerialDevice(path))
-            ports.push_back({name, path});
-    }
+        ports.push_back({name, dev_dir + "/" + name});
 
     std::vector<std::string> links = ListFolder(by_id_dir);
     std::sort(links.begin(), links.end());
     for (const std::string& name : links)
     {
         const std::string path = by_id_dir + "/" + name;
-        if (CanOpenSerialDevice(path))
+        if (IsCharacterDevice(path))
             ports.push_back({name, path});
     }
     return ports;
 }
 
-std::vector<SerialPortEntry> ListSerialPorts() { return ListSerialPortsIn("/dev", "/dev/serial/by-id"); }
+std::vector<SerialPortEntry> ListSerialPorts()
+{
+    return ListSerialPortsIn("/sys/class/tty", "/dev", "/dev/serial/by-id");
+}
 } // namespace platform

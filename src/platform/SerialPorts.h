@@ -1,4 +1,6 @@
-// Lists the serial ports that can be opened now.
+// Lists the serial ports the kernel publishes, without opening any of them:
+// on Linux an open raises DTR (many boards reset) and a probe can clear
+// another program's exclusive hold.
 #pragma once
 
 #include <string>
@@ -12,14 +14,15 @@ struct SerialPortEntry
     std::string path; // opened: "/dev/ttyUSB0", "/dev/serial/by-id/usb-..."
 };
 
-// Serial devices of /dev (ttyS, ttyUSB, ttyACM, ...) in natural order
-// (ttyS2 before ttyS10), then the links of /dev/serial/by-id by name. Only
-// entries that open now as a terminal, not held by anyone, are listed.
+// The tty class entries of sysfs that have a device behind them, less the
+// legacy UART slots with no chip (port type 0), whose /dev node is a
+// character device, in natural order (ttyS2 before ttyS10); then the links
+// of /dev/serial/by-id that lead to a character device, by name. A port in
+// use by another program is listed: it fails when opened.
 std::vector<SerialPortEntry> ListSerialPorts();
 
-// The same over other folders (tests).
-std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& dev_dir, const std::string& by_id_dir);
-
-// True when the path opens exclusively as a terminal right now.
-bool CanOpenSerialDevice(const std::string& path);
+// The same over other folders (tests): the tty class folder, the device
+// folder and the by-id folder.
+std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& class_dir, const std::string& dev_dir,
+                                               const std::string& by_id_dir);
 } // namespace platform

@@ -6,6 +6,8 @@
 
 #include <imgui.h>
 
+#include <algorithm>
+
 int SelectedComPortIndex = 0;
 int BaudRateIndex = 0;
 uint32_t BaudRate = 9600;
@@ -15,6 +17,9 @@ int ParityIndex = 0;
 uint8_t Parity = 0;
 int LastOpenResult = SerialSuccess;
 
+std::string SelectedComPortName;
+
+std::string ComPortClassFolder = "/sys/class/tty";
 std::string ComPortDeviceFolder = "/dev";
 std::string ComPortLinkFolder = "/dev/serial/by-id";
 
@@ -31,7 +36,7 @@ static std::vector<platform::SerialPortEntry> ComPortEntries;
 
 std::vector<std::string> EnumerateComPorts()
 {
-    ComPortEntries = platform::ListSerialPortsIn(ComPortDeviceFolder, ComPortLinkFolder);
+    ComPortEntries = platform::ListSerialPortsIn(ComPortClassFolder, ComPortDeviceFolder, ComPortLinkFolder);
     std::vector<std::string> names;
     names.reserve(ComPortEntries.size());
     for (const platform::SerialPortEntry& entry : ComPortEntries)
@@ -56,21 +61,22 @@ int ComPortCombo(std::string& portName)
         return NoComPorts;
     }
 
-    // A port that went away may leave the index past the end of the list:
-    // keep it on the last port rather than read outside the list.
-    const int count = static_cast<int>(names.size());
-    if (SelectedComPortIndex >= count)
-        SelectedComPortIndex = count - 1;
-    if (SelectedComPortIndex < 0)
-        SelectedComPortIndex = 0;
+    // The choice is the port's name: the list changes under the index as
+    // devices come and go. Until the user picks one, the first port is shown.
+    if (SelectedComPortName.empty())
+        SelectedComPortName = names[0];
+    const auto chosen = std::find(names.begin(), names.end(), SelectedComPortName);
+    SelectedComPortIndex = chosen == names.end() ? -1 : static_cast<int>(chosen - names.begin());
 
     std::vector<const char*> items;
     items.reserve(names.size());
     for (const std::string& name : names)
         items.push_back(name.c_str());
     ImGui::SetNextItemWidth(150);
-    ImGui::Combo("COM Port", &SelectedComPortIndex, items.data(), count);
-    portName = names[SelectedComPortIndex];
+    if (ImGui::Combo("COM Port", &SelectedComPortIndex, items.data(), static_cast<int>(items.size())))
+        SelectedComPortName = names[SelectedComPortIndex];
+    if (SelectedComPortIndex >= 0)
+        portName = names[SelectedComPortIndex];
     return ComPortsFound;
 }
 
@@ -108,11 +114,16 @@ void SerialSettingsPage()
 
     if (ImGui::Button("Open COM Port"))
     {
+        // The chosen port is gone: nothing to open until another is chosen.
+        if (portName.empty())
+            return;
         LastOpenResult = OpenSerialPort(ComPortDevicePath(portName), BaudRate, StopBits, Parity);
         if (LastOpenResult == SerialSuccess)
             SetSerialPortOpen(true);
         return;
     }
+    if (portName.empty())
+        ImGui::Text("%s is not available. Choose a COM port to open.", SelectedComPortName.c_str());
     if (LastOpenResult == SerialOpenFailed)
         ImGui::Text("Failed to open serial port");
     else if (LastOpenResult == SerialStateFailed)

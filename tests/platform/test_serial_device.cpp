@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace
@@ -41,7 +46,6 @@ TEST(SerialDevice, ExclusiveRawAndReadsReturnAtOnce)
 
     // Nobody else opens it while we hold it; after closing, it opens again.
     EXPECT_EQ(platform::OpenSerialDevice(device.Path()), platform::InvalidSerialDevice);
-    EXPECT_FALSE(platform::CanOpenSerialDevice(device.Path()));
 
     // Nothing waiting: the read returns at once with nothing.
     char buffer[64];
@@ -72,27 +76,61 @@ TEST(SerialDevice, ExclusiveRawAndReadsReturnAtOnce)
     EXPECT_EQ(platform::ReadSerialDevice(fd, buffer, sizeof(buffer)), 0);
 
     platform::CloseSerialDevice(fd);
-    EXPECT_TRUE(platform::CanOpenSerialDevice(device.Path()));
+    const int again = platform::OpenSerialDevice(device.Path());
+    EXPECT_NE(again, platform::InvalidSerialDevice);
+    platform::CloseSerialDevice(again);
+
+    // Another program holding it exclusively without a lock: busy, even for
+    // root, and its hold stays.
+    const int other = open(device.Path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+    errno = 0;
+    EXPECT_EQ(platform::OpenSerialDevice(device.Path()), platform::InvalidSerialDevice);
+    EXPECT_EQ(errno, EBUSY);
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_TRUE(exclusive);
+    ioctl(other, TIOCNXCL);
+    close(other);
 }
 
-TEST(SerialPorts, ListsOpenableDevicesInStableOrder)
+TEST(SerialPorts, ListsWhatTheKernelPublishesWithoutOpening)
 {
     PtyDevice a, b, c, held;
-    TempFolder dev, by_id;
-    ASSERT_EQ(symlink(a.Path().c_str(), (dev.path + "/ttyUSB10").c_str()), 0);
-    ASSERT_EQ(symlink(b.Path().c_str(), (dev.path + "/ttyUSB2").c_str()), 0);
-    ASSERT_EQ(symlink(c.Path().c_str(), (dev.path + "/ttyACM0").c_str()), 0);
-    ASSERT_EQ(symlink(held.Path().c_str(), (dev.path + "/ttyS1").c_str()), 0);
-    ASSERT_EQ(symlink(c.Path().c_str(), (dev.path + "/console").c_str()), 0); // not a serial port name
-    ASSERT_EQ(symlink("/dev/null", (dev.path + "/ttyS0").c_str()), 0);        // opens, but no terminal
-    ASSERT_EQ(symlink("/nowhere", (dev.path + "/ttyUSB0").c_str()), 0);       // gone
+    TempFolder sys, dev, by_id;
+    // A tty class entry as sysfs shows it: a device behind it, and for UARTs a port type.
+    auto publish = [&](const std::string& name, const char* type, bool device) {
+        ASSERT_TRUE(std::filesystem::create_directories(sys.path + "/" + name + (device ? "/device" : "")));
+        if (type)
+            std::ofstream(sys.path + "/" + name + "/type") << type << "\n";
+    };
+    publish("ttyUSB10", nullptr, true);
+    publish("ttyUSB2", nullptr, true);
+    publish("ttyACM0", nullptr, true);
+    publish("ttyS2", "4", true);
+    publish("ttyS1", "0", true);       // an empty UART slot
+    publish("tty3", nullptr, false);   // a virtual console
+    publish("ttyUSB7", nullptr, true); // its /dev node is missing
+    publish("ttyS5", "4", true);       // its /dev node is a plain file
+    for (auto [name, pty] :
+         {std::pair{"ttyUSB10", &a}, {"ttyUSB2", &b}, {"ttyACM0", &c}, {"ttyS2", &held}, {"ttyS1", &a}, {"tty3", &a}})
+        ASSERT_EQ(symlink(pty->Path().c_str(), (dev.path + "/" + name).c_str()), 0);
     std::ofstream(dev.path + "/ttyS5") << "plain file";
     ASSERT_EQ(symlink(b.Path().c_str(), (by_id.path + "/usb-Maker_Board_123-if00").c_str()), 0);
     ASSERT_EQ(symlink(a.Path().c_str(), (by_id.path + "/usb-Acme_Probe_9-if00").c_str()), 0);
+    ASSERT_EQ(symlink("/nowhere", (by_id.path + "/usb-Gone_1-if00").c_str()), 0);
 
-    const int fd = platform::OpenSerialDevice(held.Path()); // in use: not offered
+    // A port in use is listed all the same: it fails when opened.
+    const int fd = platform::OpenSerialDevice(held.Path());
     ASSERT_GE(fd, 0);
-    const std::vector<platform::SerialPortEntry> ports = platform::ListSerialPortsIn(dev.path, by_id.path);
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    for (PtyDevice* pty : {&a, &b, &c})
+        ASSERT_GE(inotify_add_watch(watch, pty->Path().c_str(), IN_OPEN), 0);
+    const std::vector<platform::SerialPortEntry> ports = platform::ListSerialPortsIn(sys.path, dev.path, by_id.path);
+    char event[4096];
+    EXPECT_LT(read(watch, event, sizeof(event)), 0) << "listing opened a device";
+    close(watch);
     platform::CloseSerialDevice(fd);
 
     std::vector<std::string> names, paths;
@@ -101,11 +139,11 @@ TEST(SerialPorts, ListsOpenableDevicesInStableOrder)
         names.push_back(p.name);
         paths.push_back(p.path);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyUSB2", "ttyUSB10", "usb-Acme_Probe_9-if00",
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyS2", "ttyUSB2", "ttyUSB10", "usb-Acme_Probe_9-if00",
                                                "usb-Maker_Board_123-if00"}));
-    EXPECT_EQ(paths[1], dev.path + "/ttyUSB2");
-    EXPECT_EQ(paths[4], by_id.path + "/usb-Maker_Board_123-if00");
+    EXPECT_EQ(paths[2], dev.path + "/ttyUSB2");
+    EXPECT_EQ(paths[5], by_id.path + "/usb-Maker_Board_123-if00");
 
     // Missing folders list nothing.
-    EXPECT_TRUE(platform::ListSerialPortsIn("/nowhere", "/nowhere/by-id").empty());
+    EXPECT_TRUE(platform::ListSerialPortsIn("/nowhere", "/nowhere", "/nowhere/by-id").empty());
 }

@@ -49,15 +49,18 @@ protected:
     ProgramDirectory dir;
     ConsoleCapture console;
     UiHarness ui;
-    std::string devFolder, linkFolder;
+    std::string classFolder, devFolder, linkFolder;
 
     void SetUp() override
     {
         ASSERT_TRUE(ui.HasWindow());
+        classFolder = dir.Path() + "/class";
         devFolder = dir.Path() + "/dev";
         linkFolder = dir.Path() + "/by-id";
+        fs::create_directory(classFolder);
         fs::create_directory(devFolder);
         fs::create_directory(linkFolder);
+        ComPortClassFolder = classFolder;
         ComPortDeviceFolder = devFolder;
         ComPortLinkFolder = linkFolder;
         ui.UI().sidebar->selectedPage = "Settings";
@@ -73,9 +76,11 @@ protected:
         }
         StopCsvRecording();
         SetChannelCount(0);
+        ComPortClassFolder = "/sys/class/tty";
         ComPortDeviceFolder = "/dev";
         ComPortLinkFolder = "/dev/serial/by-id";
         SelectedComPortIndex = BaudRateIndex = StopBitsIndex = ParityIndex = 0;
+        SelectedComPortName.clear();
         BaudRate = 9600;
         StopBits = Parity = 0;
         LastOpenResult = SerialSuccess;
@@ -93,9 +98,12 @@ protected:
         ASSERT_TRUE(ClickItem(ui, WidgetId(Page, {"UIContextDataReception", "Data Reception Settings"})));
     }
 
+    // A device node (published in the tty class as the kernel does) or a by-id link.
     void Link(const std::string& folder, const std::string& name, const PtyDevice& pty)
     {
         ASSERT_EQ(symlink(pty.Path().c_str(), (folder + "/" + name).c_str()), 0);
+        if (folder == devFolder)
+            fs::create_directories(classFolder + "/" + name + "/device");
     }
 
     // Opens the combo and clicks entry n.
@@ -170,35 +178,52 @@ TEST_F(SettingsSections, CombosGiveTheWin32CodesAndNoPortHidesOpen)
     EXPECT_EQ(Parity, 0);
 }
 
-TEST_F(SettingsSections, OnlyPortsFreeNowAreListedAndTheSelectionStaysInTheList)
+TEST_F(SettingsSections, TheChosenPortFollowsItsNameAndABusyPortFailsAtOpen)
 {
     PtyDevice a, b, c;
     Link(devFolder, "ttyUSB10", a);
-    Link(devFolder, "ttyUSB2", b);
     Link(linkFolder, "usb-Maker_Board_42-if00", c);
-    EXPECT_EQ(EnumerateComPorts(), (std::vector<std::string>{"ttyUSB2", "ttyUSB10", "usb-Maker_Board_42-if00"}));
-
-    // Another program holds ttyUSB2.
-    const int held = platform::OpenSerialDevice(b.Path());
-    ASSERT_NE(held, platform::InvalidSerialDevice);
-    EXPECT_EQ(EnumerateComPorts(), (std::vector<std::string>{"ttyUSB10", "usb-Maker_Board_42-if00"}));
-
-    // The last entry is selected, then the list shrinks under it.
-    platform::CloseSerialDevice(held);
     ui.RunFrames(1);
-    ASSERT_TRUE(ClickItem(ui, Serial("COM Port")));
-    ASSERT_TRUE(ClickItem(ui, ComboEntryId(2, "usb-Maker_Board_42-if00")));
+    EXPECT_EQ(SelectedComPortName, "ttyUSB10"); // nothing chosen yet: the first port
+    ASSERT_TRUE(Choose("COM Port", 1, "usb-Maker_Board_42-if00"));
+
+    // A port that sorts earlier appears: the same port stays chosen.
+    Link(devFolder, "ttyUSB2", b);
+    ui.RunFrames(1);
+    EXPECT_EQ(EnumerateComPorts(), (std::vector<std::string>{"ttyUSB2", "ttyUSB10", "usb-Maker_Board_42-if00"}));
     EXPECT_EQ(SelectedComPortIndex, 2);
+
+    // It goes away: no choice, and Open opens nothing.
+    FrameText text;
     fs::remove(linkFolder + "/usb-Maker_Board_42-if00");
     ui.RunFrames(1);
-    EXPECT_EQ(SelectedComPortIndex, 1);
+    EXPECT_EQ(SelectedComPortIndex, -1);
+    EXPECT_TRUE(text.Contains("usb-Maker_Board_42-if00 is not available. Choose a COM port to open.")) << text.Last();
+    ASSERT_TRUE(ClickItem(ui, Serial("Open COM Port")));
+    EXPECT_FALSE(IsSerialPortOpen());
+    EXPECT_EQ(LastOpenResult, SerialSuccess);
 
-    // Open takes the port now shown, through its link.
+    // Another program holds ttyUSB2: it is listed, and Open says it failed.
+    const int held = platform::OpenSerialDevice(b.Path());
+    ASSERT_NE(held, platform::InvalidSerialDevice);
+    ASSERT_TRUE(Choose("COM Port", 0, "ttyUSB2"));
+    ASSERT_TRUE(ClickItem(ui, Serial("Open COM Port")));
+    EXPECT_EQ(LastOpenResult, SerialOpenFailed);
+    EXPECT_FALSE(IsSerialPortOpen());
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Failed to open serial port"));
+    EXPECT_FALSE(text.Contains("is not available"));
+    platform::CloseSerialDevice(held);
+
+    // The board is plugged back in and chosen again: Open takes it through its link.
+    Link(linkFolder, "usb-Maker_Board_42-if00", c);
+    ui.RunFrames(1);
+    ASSERT_TRUE(Choose("COM Port", 2, "usb-Maker_Board_42-if00"));
     ASSERT_TRUE(ClickItem(ui, Serial("Open COM Port")));
     ASSERT_TRUE(IsSerialPortOpen());
-    EXPECT_EQ(platform::OpenSerialDevice(a.Path()), platform::InvalidSerialDevice);
+    EXPECT_EQ(platform::OpenSerialDevice(c.Path()), platform::InvalidSerialDevice);
     EXPECT_EQ(SendSerialString("ping"), SerialSuccess);
-    EXPECT_EQ(a.Receive(), "ping");
+    EXPECT_EQ(c.Receive(), "ping");
 }
 
 TEST_F(SettingsSections, OpenAndCloseThroughTheSection)
