@@ -298,19 +298,44 @@ double NiceTickStep(double span, int target_count)
     return nice * mag;
 }
 
-void CalcTicks(const ImPlotRange& range, int target_count, ImPlotTicker& ticker)
+double NiceStepAtLeast(double v)
+{
+    if (!(v > 0.0) || !isfinite(v))
+        return 1.0;
+    const double mag = pow(10.0, floor(log10(v)));
+    const double f = v / mag;
+    const double lead = f <= 1.0 + 1e-9 ? 1.0 : f <= 2.0 + 1e-9 ? 2.0 : f <= 5.0 + 1e-9 ? 5.0 : 10.0;
+    return lead * mag;
+}
+
+// The next 1-2-5 step below step.
+static double SmallerNiceStep(double step)
+{
+    const double mag = pow(10.0, floor(log10(step) + 1e-9));
+    const double lead = step / mag;
+    return lead < 1.5 ? 0.5 * mag : lead < 3.0 ? mag : 2.0 * mag;
+}
+
+// Multiples of step inside range.
+static int MajorTickCount(const ImPlotRange& range, double step)
+{
+    return (int)(floor(range.Max / step + 1e-9) - ceil(range.Min / step - 1e-9)) + 1;
+}
+
+static int TickDigits(double step) { return ImMax(0, (int)-floor(log10(step) + 1e-9)); }
+
+void CalcTicksWithStep(const ImPlotRange& range, double step, ImPlotTicker& ticker)
 {
     ticker.Reset();
     const double span = range.Size();
-    if (!(span > 0.0) || !isfinite(span))
+    if (!(span > 0.0) || !isfinite(span) || !(step > 0.0) || !isfinite(step))
         return;
-    const double step = NiceTickStep(span, target_count);
     // Minor ticks split a step of 1 or 5 (times a power of ten) into 5, one of 2 into 4.
     const double mag = pow(10.0, floor(log10(step) + 1e-9));
     const double lead = step / mag;
     const int minor_div = (lead > 1.5 && lead < 3.0) ? 4 : 5;
     const double minor = step / minor_div;
-    const int digits = ImMax(0, (int)-floor(log10(step) + 1e-9));
+    const int digits = TickDigits(step);
     const double first = ceil(range.Min / step - 1e-9) * step;
     // Begin one step early so that the minor ticks below the first major one are covered.
     for (int n = -1; n < 1000; ++n)
@@ -344,6 +369,64 @@ void CalcTicks(const ImPlotRange& range, int target_count, ImPlotTicker& ticker)
             ticker.Ticks.push_back(t);
         }
     }
+}
+
+void CalcTicks(const ImPlotRange& range, int target_count, ImPlotTicker& ticker)
+{
+    CalcTicksWithStep(range, NiceTickStep(range.Size(), target_count), ticker);
+}
+
+// The tick step for an axis of the given length in pixels: labels about preferred pixels apart,
+// never closer than min_spacing(step), and at least three labelled ticks where they fit.
+template <class MinSpacing>
+static double ChooseTickStep(const ImPlotRange& range, float pixels, float preferred, const MinSpacing& min_spacing)
+{
+    const double span = range.Size();
+    if (!(span > 0.0) || !isfinite(span) || !(pixels > 0.0f))
+        return NiceStepAtLeast(span);
+    const double per_px = span / (double)pixels;
+    double step = NiceStepAtLeast(per_px * preferred);
+    for (int i = 0; i < 64 && step / per_px < min_spacing(step); ++i)
+        step = NiceStepAtLeast(step * 1.01);
+    for (int i = 0; i < 64 && MajorTickCount(range, step) < 3; ++i)
+    {
+        const double smaller = SmallerNiceStep(step);
+        if (smaller / per_px < min_spacing(smaller))
+            break;
+        step = smaller;
+    }
+    return step;
+}
+
+void CalcAxisTicks(const ImPlotAxis& axis, ImPlotTicker& ticker)
+{
+    const float pixels = fabsf(axis.PixelMax - axis.PixelMin);
+    const bool has_font = GImGui != nullptr && GImGui->Font != nullptr;
+    const float txt_h = has_font ? ImGui::GetTextLineHeight() : 13.0f;
+    double step;
+    if (axis.Vertical)
+    {
+        // Labels are a line high and stacked: half a line between them at least.
+        step = ChooseTickStep(axis.Range, pixels, txt_h * 4.0f, [&](double) { return txt_h * 1.5f; });
+    }
+    else
+    {
+        // Labels side by side: the widest (at an end of the range) and a gap of two item spacings.
+        const float gap = has_font ? 2.0f * ImGui::GetStyle().ItemSpacing.x : 16.0f;
+        step = ChooseTickStep(axis.Range, pixels, 100.0f, [&](double s) {
+            if (!has_font)
+                return 8.0f * 8.0f + gap;
+            float widest = 0.0f;
+            for (double v : {axis.Range.Min, axis.Range.Max})
+            {
+                char buf[64];
+                snprintf(buf, sizeof(buf), "%.*f", TickDigits(s), round(v / s) * s);
+                widest = ImMax(widest, ImGui::CalcTextSize(buf).x);
+            }
+            return widest + gap;
+        });
+    }
+    CalcTicksWithStep(axis.Range, step, ticker);
 }
 
 //-----------------------------------------------------------------------------
@@ -464,35 +547,27 @@ static const char* AxisLabel(const ImPlotPlot& plot, const ImPlotAxis& axis)
 
 static bool ShowTickLabels(const ImPlotAxis& axis) { return (axis.Flags & ImPlotAxisFlags_NoTickLabels) == 0; }
 
+// The axes span the plot rectangle less a margin that puts the ends of their ranges on the centre
+// of the first pixel inside the border: auto-fit puts the extremes there, and they stay visible.
 static void UpdateAxisPixels(ImPlotPlot& plot)
 {
-    plot.XAxis.PixelMin = plot.PlotRect.Min.x;
-    plot.XAxis.PixelMax = plot.PlotRect.Max.x;
-    plot.YAxis.PixelMin = plot.PlotRect.Max.y;
-    plot.YAxis.PixelMax = plot.PlotRect.Min.y;
+    const ImRect& r = plot.PlotRect;
+    const float margin = ImFloor(ImMax(0.0f, GImPlot->Style.PlotBorderSize)) + 0.5f;
+    const float mx = ImMin(margin, r.GetWidth() * 0.25f);
+    const float my = ImMin(margin, r.GetHeight() * 0.25f);
+    plot.XAxis.PixelMin = r.Min.x + mx;
+    plot.XAxis.PixelMax = r.Max.x - mx;
+    plot.YAxis.PixelMin = r.Max.y - my;
+    plot.YAxis.PixelMax = r.Min.y + my;
     plot.XAxis.UpdateTransform();
     plot.YAxis.UpdateTransform();
 }
 
-static int YTickTarget(float plot_h, float txt_h) { return ImClamp((int)(plot_h / (txt_h * 4.0f)), 2, 20); }
-
-// Ticks of both axes for the current ranges and plot rectangle; x labels are thinned until they fit.
+// Ticks of both axes for the current ranges and plot rectangle.
 static void UpdateTicks(ImPlotPlot& plot)
 {
-    const float txt_h = ImGui::GetTextLineHeight();
-    const float plot_h = plot.PlotRect.GetHeight();
-    const float plot_w = plot.PlotRect.GetWidth();
-    CalcTicks(plot.YAxis.Range, YTickTarget(plot_h, txt_h), plot.YAxis.Ticker);
-    int target_x = ImClamp((int)(plot_w / 100.0f), 2, 20);
-    for (;;)
-    {
-        CalcTicks(plot.XAxis.Range, target_x, plot.XAxis.Ticker);
-        const double step = NiceTickStep(plot.XAxis.Range.Size(), target_x);
-        const float spacing = (float)(step * fabs(plot.XAxis.ScaleToPixel));
-        if (target_x <= 2 || plot.XAxis.Ticker.MaxSize.x + 2.0f * ImGui::GetStyle().ItemSpacing.x < spacing)
-            break;
-        target_x = ImMax(2, target_x / 2);
-    }
+    CalcAxisTicks(plot.YAxis, plot.YAxis.Ticker);
+    CalcAxisTicks(plot.XAxis, plot.XAxis.Ticker);
 }
 
 static void HandleInput(ImPlotPlot& plot)
@@ -572,7 +647,7 @@ void SetupFinish()
     plot.PlotRect = ImRect(plot.CanvasRect.Min.x, plot.CanvasRect.Min.y + pad_top, plot.CanvasRect.Max.x,
                            plot.CanvasRect.Max.y - pad_bottom);
     UpdateAxisPixels(plot);
-    CalcTicks(plot.YAxis.Range, YTickTarget(plot.PlotRect.GetHeight(), txt_h), plot.YAxis.Ticker);
+    CalcAxisTicks(plot.YAxis, plot.YAxis.Ticker);
     float pad_left = (ShowTickLabels(plot.YAxis) ? plot.YAxis.Ticker.MaxSize.x + style.LabelPadding.x : 0.0f) +
                      (plot.YAxis.HasLabel ? txt_h + style.LabelPadding.x : 0.0f);
     plot.PlotRect.Min.x += pad_left;
@@ -580,6 +655,9 @@ void SetupFinish()
         plot.PlotRect.Max.x = plot.PlotRect.Min.x + 1.0f;
     if (plot.PlotRect.Max.y < plot.PlotRect.Min.y + 1.0f)
         plot.PlotRect.Max.y = plot.PlotRect.Min.y + 1.0f;
+    // Whole pixels, so that grid lines and the edges of the data fall on pixel centres.
+    plot.PlotRect = ImRect(IM_ROUND(plot.PlotRect.Min.x), IM_ROUND(plot.PlotRect.Min.y), IM_ROUND(plot.PlotRect.Max.x),
+                           IM_ROUND(plot.PlotRect.Max.y));
     UpdateAxisPixels(plot);
 
     HandleInput(plot);
@@ -620,7 +698,7 @@ void SetupFinish()
     {
         for (const ImPlotTick& t : plot.XAxis.Ticker.Ticks)
         {
-            const float px = IM_ROUND(plot.XAxis.PlotToPixels(t.PlotPos)) + 0.5f;
+            const float px = ImFloor(plot.XAxis.PlotToPixels(t.PlotPos)) + 0.5f;
             dl.AddLine(ImVec2(px, plot.PlotRect.Min.y), ImVec2(px, plot.PlotRect.Max.y),
                        t.Major ? col_major : col_minor, t.Major ? style.MajorGridSize.x : style.MinorGridSize.x);
         }
@@ -629,7 +707,7 @@ void SetupFinish()
     {
         for (const ImPlotTick& t : plot.YAxis.Ticker.Ticks)
         {
-            const float py = IM_ROUND(plot.YAxis.PlotToPixels(t.PlotPos)) + 0.5f;
+            const float py = ImFloor(plot.YAxis.PlotToPixels(t.PlotPos)) + 0.5f;
             dl.AddLine(ImVec2(plot.PlotRect.Min.x, py), ImVec2(plot.PlotRect.Max.x, py),
                        t.Major ? col_major : col_minor, t.Major ? style.MajorGridSize.y : style.MinorGridSize.y);
         }
@@ -650,7 +728,7 @@ static void DrawAxes(ImPlotPlot& plot)
     const ImPlotAxis& x = plot.XAxis;
     for (const ImPlotTick& t : x.Ticker.Ticks)
     {
-        const float px = IM_ROUND(x.PlotToPixels(t.PlotPos)) + 0.5f;
+        const float px = ImFloor(x.PlotToPixels(t.PlotPos)) + 0.5f;
         if (px < r.Min.x - 0.5f || px > r.Max.x + 0.5f)
             continue;
         if ((x.Flags & ImPlotAxisFlags_NoTickMarks) == 0)
@@ -674,7 +752,7 @@ static void DrawAxes(ImPlotPlot& plot)
     const ImPlotAxis& y = plot.YAxis;
     for (const ImPlotTick& t : y.Ticker.Ticks)
     {
-        const float py = IM_ROUND(y.PlotToPixels(t.PlotPos)) + 0.5f;
+        const float py = ImFloor(y.PlotToPixels(t.PlotPos)) + 0.5f;
         if (py < r.Min.y - 0.5f || py > r.Max.y + 0.5f)
             continue;
         if ((y.Flags & ImPlotAxisFlags_NoTickMarks) == 0)

@@ -196,6 +196,13 @@ ImU32 GetColormapColorU32(int idx);
 void CalcTicks(const ImPlotRange& range, int target_count, ImPlotTicker& ticker);
 // The tick step CalcTicks uses.
 double NiceTickStep(double span, int target_count);
+// The smallest step of 1, 2 or 5 times a power of ten that is not below v.
+double NiceStepAtLeast(double v);
+// Major ticks at every multiple of step inside range, with their minor ticks and labels.
+void CalcTicksWithStep(const ImPlotRange& range, double step, ImPlotTicker& ticker);
+// The ticks of an axis over its pixel length: labelled majors that do not overlap, at least three
+// where the length allows.
+void CalcAxisTicks(const ImPlotAxis& axis, ImPlotTicker& ticker);
 
 //-----------------------------------------------------------------------------
 // Transformer: plot units to pixels over the current plot's axes
@@ -342,9 +349,10 @@ struct RendererBase
     const unsigned int VtxConsumed;
 };
 
+// Touching counts as overlapping: what lies on the cull rectangle's edge is drawn.
 inline bool RectsOverlap(const ImVec2& mn, const ImVec2& mx, const ImRect& cull)
 {
-    return mn.y < cull.Max.y && mx.y > cull.Min.y && mn.x < cull.Max.x && mx.x > cull.Min.x;
+    return mn.y <= cull.Max.y && mx.y >= cull.Min.y && mn.x <= cull.Max.x && mx.x >= cull.Min.x;
 }
 
 // The intersection of the line through a1, a2 with the line through b1, b2.
@@ -356,91 +364,177 @@ inline ImVec2 Intersection(const ImVec2& a1, const ImVec2& a2, const ImVec2& b1,
     return ImVec2((v1 * (b1.x - b2.x) - v2 * (a1.x - a2.x)) / v3, (v1 * (b1.y - b2.y) - v2 * (a1.y - a2.y)) / v3);
 }
 
-// One line segment as a quad of weight pixels (4 vertices, 6 indices).
-inline void PrimLine(ImDrawList& dl, const ImVec2& p1, const ImVec2& p2, float half_weight, ImU32 col, const ImVec2& uv)
+// Writes line segments as the draw list asks: without anti-aliasing one plain quad of the line's
+// weight; with it, a quad textured with the atlas's baked anti-aliased line (whole weights), or
+// a quad with a transparent one-pixel fringe on each side (other weights).
+struct LineWriter
 {
-    float dx = p2.x - p1.x, dy = p2.y - p1.y;
-    float len2 = dx * dx + dy * dy;
-    if (len2 > 0.0f)
+    enum Mode
     {
-        float inv = half_weight / sqrtf(len2);
-        dx *= inv;
-        dy *= inv;
-    }
-    else
+        Plain,
+        Textured,
+        Fringed
+    };
+    LineWriter(const ImDrawList& dl, ImU32 col, float weight)
     {
-        dx = half_weight; // a zero-length segment still shows as a dot
-        dy = 0.0f;
+        const float w = ImMax(1.0f, weight);
+        const int whole = (int)w;
+        Col = col;
+        ColFringe = col & ~IM_COL32_A_MASK;
+        UV0 = UV1 = dl._Data->TexUvWhitePixel;
+        HalfCore = HalfOuter = w * 0.5f;
+        if ((dl.Flags & ImDrawListFlags_AntiAliasedLines) == 0)
+            LineMode = Plain;
+        else if ((dl.Flags & ImDrawListFlags_AntiAliasedLinesUseTex) != 0 && dl._Data->TexUvLines != nullptr &&
+                 (float)whole == w && whole < IM_DRAWLIST_TEX_LINES_WIDTH_MAX)
+        {
+            // The baked line is w texels with a transparent texel on each side.
+            LineMode = Textured;
+            const ImVec4 uv = dl._Data->TexUvLines[whole];
+            UV0 = ImVec2(uv.x, uv.y);
+            UV1 = ImVec2(uv.z, uv.w);
+            HalfOuter = w * 0.5f + 1.0f;
+        }
+        else
+        {
+            LineMode = Fringed;
+            HalfCore = (w - 1.0f) * 0.5f;
+            HalfOuter = HalfCore + 1.0f;
+        }
+        VtxCount = LineMode == Fringed ? 8 : 4;
+        IdxCount = LineMode == Fringed ? 18 : 6;
     }
-    const unsigned int i0 = dl._VtxCurrentIdx;
-    dl._VtxWritePtr[0].pos = ImVec2(p1.x + dy, p1.y - dx);
-    dl._VtxWritePtr[1].pos = ImVec2(p2.x + dy, p2.y - dx);
-    dl._VtxWritePtr[2].pos = ImVec2(p2.x - dy, p2.y + dx);
-    dl._VtxWritePtr[3].pos = ImVec2(p1.x - dy, p1.y + dx);
-    for (int i = 0; i < 4; ++i)
-    {
-        dl._VtxWritePtr[i].uv = uv;
-        dl._VtxWritePtr[i].col = col;
-    }
-    dl._VtxWritePtr += 4;
-    dl._IdxWritePtr[0] = (ImDrawIdx)(i0);
-    dl._IdxWritePtr[1] = (ImDrawIdx)(i0 + 1);
-    dl._IdxWritePtr[2] = (ImDrawIdx)(i0 + 2);
-    dl._IdxWritePtr[3] = (ImDrawIdx)(i0);
-    dl._IdxWritePtr[4] = (ImDrawIdx)(i0 + 2);
-    dl._IdxWritePtr[5] = (ImDrawIdx)(i0 + 3);
-    dl._IdxWritePtr += 6;
-    dl._VtxCurrentIdx += 4;
-}
 
-// A polyline through the getter's points, one quad per segment, no NaN skipping.
+    // True when the segment, with its width, touches the cull rectangle.
+    bool Visible(const ImVec2& p1, const ImVec2& p2, const ImRect& cull) const
+    {
+        const ImVec2 mn = ImMin(p1, p2), mx = ImMax(p1, p2);
+        return RectsOverlap(ImVec2(mn.x - HalfOuter, mn.y - HalfOuter), ImVec2(mx.x + HalfOuter, mx.y + HalfOuter),
+                            cull);
+    }
+
+    void Write(ImDrawList& dl, ImVec2 p1, ImVec2 p2) const
+    {
+        float dx = p2.x - p1.x, dy = p2.y - p1.y;
+        const float len2 = dx * dx + dy * dy;
+        if (len2 > 0.0f)
+        {
+            const float inv = 1.0f / sqrtf(len2);
+            dx *= inv;
+            dy *= inv;
+        }
+        else
+        {
+            // A zero-length segment still shows, as a square dot of the line's width.
+            dx = 1.0f;
+            dy = 0.0f;
+            p1.x -= HalfCore;
+            p2.x += HalfCore;
+        }
+        // n is the unit normal; vertices go from the +n side to the -n side at p1, then at p2.
+        const ImVec2 n(dy, -dx);
+        ImDrawVert* v = dl._VtxWritePtr;
+        ImDrawIdx* idx = dl._IdxWritePtr;
+        const unsigned int i0 = dl._VtxCurrentIdx;
+        if (LineMode == Fringed)
+        {
+            const float offsets[4] = {HalfOuter, HalfCore, -HalfCore, -HalfOuter};
+            const ImU32 cols[4] = {ColFringe, Col, Col, ColFringe};
+            for (int e = 0; e < 2; ++e)
+            {
+                const ImVec2& p = e == 0 ? p1 : p2;
+                for (int k = 0; k < 4; ++k)
+                {
+                    v[e * 4 + k].pos = ImVec2(p.x + n.x * offsets[k], p.y + n.y * offsets[k]);
+                    v[e * 4 + k].uv = UV0;
+                    v[e * 4 + k].col = cols[k];
+                }
+            }
+            // Three quads across the line: fringe, core, fringe.
+            for (unsigned int k = 0; k < 3; ++k)
+            {
+                idx[k * 6 + 0] = (ImDrawIdx)(i0 + k);
+                idx[k * 6 + 1] = (ImDrawIdx)(i0 + k + 1);
+                idx[k * 6 + 2] = (ImDrawIdx)(i0 + 4 + k + 1);
+                idx[k * 6 + 3] = (ImDrawIdx)(i0 + k);
+                idx[k * 6 + 4] = (ImDrawIdx)(i0 + 4 + k + 1);
+                idx[k * 6 + 5] = (ImDrawIdx)(i0 + 4 + k);
+            }
+        }
+        else
+        {
+            const ImVec2 o(n.x * HalfOuter, n.y * HalfOuter);
+            v[0].pos = ImVec2(p1.x + o.x, p1.y + o.y);
+            v[1].pos = ImVec2(p1.x - o.x, p1.y - o.y);
+            v[2].pos = ImVec2(p2.x - o.x, p2.y - o.y);
+            v[3].pos = ImVec2(p2.x + o.x, p2.y + o.y);
+            v[0].uv = v[3].uv = UV0;
+            v[1].uv = v[2].uv = UV1;
+            for (int k = 0; k < 4; ++k)
+                v[k].col = Col;
+            idx[0] = (ImDrawIdx)(i0);
+            idx[1] = (ImDrawIdx)(i0 + 1);
+            idx[2] = (ImDrawIdx)(i0 + 2);
+            idx[3] = (ImDrawIdx)(i0);
+            idx[4] = (ImDrawIdx)(i0 + 2);
+            idx[5] = (ImDrawIdx)(i0 + 3);
+        }
+        dl._VtxWritePtr += VtxCount;
+        dl._IdxWritePtr += IdxCount;
+        dl._VtxCurrentIdx += VtxCount;
+    }
+
+    Mode LineMode;
+    ImU32 Col, ColFringe;
+    ImVec2 UV0, UV1;
+    float HalfCore, HalfOuter; // half widths of the opaque core and of the whole quad
+    unsigned int VtxCount, IdxCount;
+};
+
+// A polyline through the getter's points, one segment per pair of points, no NaN skipping.
 template <class G> struct RendererLineStrip : RendererBase
 {
-    RendererLineStrip(const G& getter, ImU32 col, float weight)
-        : RendererBase(getter.Count - 1, 6, 4), Getter(getter), Col(col), HalfWeight(ImMax(1.0f, weight) * 0.5f)
+    RendererLineStrip(const G& getter, const LineWriter& writer)
+        : RendererBase(getter.Count - 1, (int)writer.IdxCount, (int)writer.VtxCount), Getter(getter), Writer(writer)
     {
         P1 = getter.Count > 0 ? this->Transformer(Getter(0)) : ImVec2(0, 0);
     }
-    void Init(ImDrawList& dl) const { UV = dl._Data->TexUvWhitePixel; }
+    void Init(ImDrawList&) const {}
     bool Render(ImDrawList& dl, const ImRect& cull_rect, int prim) const
     {
         ImVec2 P2 = this->Transformer(Getter(prim + 1));
-        if (!RectsOverlap(ImMin(P1, P2), ImMax(P1, P2), cull_rect))
+        if (!Writer.Visible(P1, P2, cull_rect))
         {
             P1 = P2;
             return false;
         }
-        PrimLine(dl, P1, P2, HalfWeight, Col, UV);
+        Writer.Write(dl, P1, P2);
         P1 = P2;
         return true;
     }
     const G& Getter;
-    const ImU32 Col;
-    const float HalfWeight;
+    const LineWriter& Writer;
     mutable ImVec2 P1;
-    mutable ImVec2 UV;
 };
 
 // A polyline through points already in pixels (the reduced line).
 struct RendererLineStripPixels : RendererBase
 {
-    RendererLineStripPixels(const ImVec2* points, int count, ImU32 col, float weight)
-        : RendererBase(count - 1, 6, 4), Points(points), Col(col), HalfWeight(ImMax(1.0f, weight) * 0.5f)
+    RendererLineStripPixels(const ImVec2* points, int count, const LineWriter& writer)
+        : RendererBase(count - 1, (int)writer.IdxCount, (int)writer.VtxCount), Points(points), Writer(writer)
     {}
-    void Init(ImDrawList& dl) const { UV = dl._Data->TexUvWhitePixel; }
+    void Init(ImDrawList&) const {}
     bool Render(ImDrawList& dl, const ImRect& cull_rect, int prim) const
     {
         const ImVec2& p1 = Points[prim];
         const ImVec2& p2 = Points[prim + 1];
-        if (!RectsOverlap(ImMin(p1, p2), ImMax(p1, p2), cull_rect))
+        if (!Writer.Visible(p1, p2, cull_rect))
             return false;
-        PrimLine(dl, p1, p2, HalfWeight, Col, UV);
+        Writer.Write(dl, p1, p2);
         return true;
     }
     const ImVec2* Points;
-    const ImU32 Col;
-    const float HalfWeight;
-    mutable ImVec2 UV;
+    const LineWriter& Writer;
 };
 
 // Writes one shaded quad: five vertices (P11, P21, crossing, P12, P22) and two triangles, the
@@ -637,23 +731,25 @@ template <class G> void ReduceLine(const G& getter, const Transformer2& transfor
         getter.Count, [&](int i) { return transformer(getter(i)); }, out.Data));
 }
 
-// Draws a line through the getter's points with the item's line colour and weight: reduced per
-// pixel column when the context says so, else one segment per pair of points.
+// Draws a line through the getter's points with the item's line colour and weight, anti-aliased
+// when the draw list asks for it: reduced per pixel column when the context says so, else one
+// segment per pair of points.
 template <class G> void RenderLineReduced(const G& getter, ImU32 col, float weight)
 {
     ImPlotContext& gp = *GetCurrentContext();
     ImPlotPlot& plot = *GetCurrentPlot();
     if (getter.Count < 2)
         return;
+    const LineWriter writer(*plot.DrawList, col, weight);
     if (gp.ReduceLines)
     {
         ReduceLine(getter, Transformer2(), gp.ReducedPoints);
-        RenderPrimitivesEx(RendererLineStripPixels(gp.ReducedPoints.Data, gp.ReducedPoints.Size, col, weight),
+        RenderPrimitivesEx(RendererLineStripPixels(gp.ReducedPoints.Data, gp.ReducedPoints.Size, writer),
                            *plot.DrawList, plot.PlotRect);
     }
     else
     {
-        RenderPrimitivesEx(RendererLineStrip<G>(getter, col, weight), *plot.DrawList, plot.PlotRect);
+        RenderPrimitivesEx(RendererLineStrip<G>(getter, writer), *plot.DrawList, plot.PlotRect);
     }
 }
 

@@ -5,7 +5,7 @@
 // the tests feed.
 #pragma once
 
-#include "plot/implot.h"
+#include "plot/implot_internal.h"
 
 #include <GLFW/glfw3.h>
 #include <backends/imgui_impl_opengl3.h>
@@ -101,20 +101,16 @@ struct PlotUiFixture
         return flipped;
     }
 
-    // Pixels within tolerance of an RGB colour, inside [x0,x1) x [y0,y1).
-    int CountColor(const std::vector<unsigned char>& px, unsigned r, unsigned g, unsigned b, int tol = 8, int x0 = 0,
-                   int y0 = 0, int x1 = -1, int y1 = -1) const
+    // Pixels inside r in which colour component c (0 red, 1 green, 2 blue) exceeds both others by
+    // margin: a line of that colour, anti-aliased or not, over the grey and dark plot.
+    int CountDominant(const std::vector<unsigned char>& px, int c, const ImRect& r, int margin = 80) const
     {
-        if (x1 < 0)
-            x1 = width;
-        if (y1 < 0)
-            y1 = height;
         int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
+        for (int y = ImMax(0, (int)r.Min.y); y < ImMin(height, (int)r.Max.y); ++y)
+            for (int x = ImMax(0, (int)r.Min.x); x < ImMin(width, (int)r.Max.x); ++x)
             {
                 const unsigned char* p = &px[((size_t)y * width + x) * 4];
-                if (abs((int)p[0] - (int)r) <= tol && abs((int)p[1] - (int)g) <= tol && abs((int)p[2] - (int)b) <= tol)
+                if ((int)p[c] - ImMax((int)p[(c + 1) % 3], (int)p[(c + 2) % 3]) >= margin)
                     ++n;
             }
         return n;

@@ -120,6 +120,62 @@ TEST(Ticks, NiceStepsLabelsAndMinorTicks)
     EXPECT_TRUE(ticker.Ticks.empty());
 }
 
+// Plots of any size get labelled 1-2-5 ticks that can be read: at least three where the axis is
+// long enough, never overlapping, each label different.
+TEST(Ticks, EveryAxisGetsReadableLabels)
+{
+    EXPECT_DOUBLE_EQ(ImPlot::NiceStepAtLeast(0.3), 0.5);
+    EXPECT_DOUBLE_EQ(ImPlot::NiceStepAtLeast(2.0), 2.0);
+    EXPECT_DOUBLE_EQ(ImPlot::NiceStepAtLeast(51.0), 100.0);
+
+    HeadlessPlot h(1200, 900);
+    const ImVec2 sizes[] = {{400, 300}, {300, 200}, {900, 600}, {200, 150}};
+    const ImPlotRange ranges[] = {{-3.0, 7.0}, {0.0, 1.0}, {1e6, 1e6 + 5.0}, {-0.001, 0.002}, {-250.0, 40000.0}};
+    for (const ImVec2& size : sizes)
+        for (const ImPlotRange& range : ranges)
+        {
+            ImPlotPlot* plot = nullptr;
+            float txt_h = 0;
+            for (int f = 0; f < 2; ++f)
+                h.Frame([&] {
+                    ASSERT_TRUE(ImPlot::BeginPlot("Ticks", size));
+                    ImPlot::SetupAxes("Time (s)", "Channel 1");
+                    ImPlot::SetupAxesLimits(range.Min, range.Max, range.Min, range.Max, ImPlotCond_Always);
+                    ImPlot::SetupFinish();
+                    plot = ImPlot::GetCurrentPlot();
+                    txt_h = ImGui::GetTextLineHeight();
+                    ImPlot::EndPlot();
+                });
+            for (const ImPlotAxis* axis : {&plot->XAxis, &plot->YAxis})
+            {
+                std::vector<std::string> labels;
+                std::vector<float> pixels, widths;
+                for (const ImPlotTick& t : axis->Ticker.Ticks)
+                    if (t.Major)
+                    {
+                        EXPECT_TRUE(range.Contains(t.PlotPos));
+                        labels.push_back(axis->Ticker.GetLabel(t));
+                        pixels.push_back(axis->PlotToPixels(t.PlotPos));
+                        widths.push_back(t.LabelSize.x);
+                    }
+                const float length = std::fabs(axis->PixelMax - axis->PixelMin);
+                const std::string where = std::to_string(size.x) + "x" + std::to_string(size.y) + " " +
+                                          std::to_string(range.Min) + (axis->Vertical ? " y" : " x");
+                if (length >= (axis->Vertical ? 8.0f * txt_h : 300.0f))
+                {
+                    EXPECT_GE(labels.size(), 3u) << where;
+                }
+                EXPECT_GE(labels.size(), 2u) << where;
+                for (size_t i = 1; i < labels.size(); ++i)
+                {
+                    EXPECT_NE(labels[i], labels[i - 1]) << where;
+                    const float gap = std::fabs(pixels[i] - pixels[i - 1]);
+                    EXPECT_GT(gap, axis->Vertical ? txt_h : (widths[i] + widths[i - 1]) * 0.5f) << where;
+                }
+            }
+        }
+}
+
 TEST(Axis, RangesFitsAndTransforms)
 {
     ImPlotAxis axis;
@@ -325,6 +381,83 @@ TEST(Items, ReducedLineDrawsAboutFourSegmentsPerColumn)
     EXPECT_EQ(full, 9999);
     EXPECT_LE(reduced, (int)(4 * (width + 1)));
     EXPECT_GT(reduced, (int)width);
+}
+
+// The line renderer follows the draw list: plain quads without anti-aliasing, quads textured with
+// the atlas's anti-aliased line for whole weights, quads with transparent fringes for others;
+// every draw command stays within 16-bit indices.
+TEST(Items, LinesFollowTheDrawListsAntiAliasing)
+{
+    HeadlessPlot h(1000, 700);
+    ImGui::GetIO().BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
+    ImPlot::GetCurrentContext()->ReduceLines = false;
+    const int n = 20000; // 8 vertices a segment: more than 65,536 vertices in one item
+    std::vector<float> xs(n), ys(n);
+    for (int i = 0; i < n; ++i)
+    {
+        xs[i] = (float)i;
+        ys[i] = std::sin(i * 0.05f);
+    }
+    struct Case
+    {
+        bool aa;
+        float weight;
+        int vtxPerSegment;
+        bool textured, fringed;
+    };
+    for (const Case& c : {Case{false, 1.0f, 4, false, false}, Case{true, 1.0f, 4, true, false},
+                          Case{true, 2.0f, 4, true, false}, Case{true, 1.5f, 8, false, true}})
+    {
+        int vtx = 0, textured = 0, fringes = 0;
+        for (int f = 0; f < 2; ++f) // the first frame fits
+            h.Frame([&] {
+                vtx = textured = fringes = 0;
+                ImDrawList* dl = ImGui::GetWindowDrawList();
+                if (c.aa)
+                    dl->Flags |= ImDrawListFlags_AntiAliasedLines | ImDrawListFlags_AntiAliasedLinesUseTex;
+                else
+                    dl->Flags &= ~ImDrawListFlags_AntiAliasedLines;
+                ASSERT_TRUE(ImPlot::BeginPlot("AA", ImVec2(900, 500), ImPlotFlags_NoLegend));
+                ImPlot::SetupAxes("x", "y", ImPlotAxisFlags_AutoFit, ImPlotAxisFlags_AutoFit);
+                ImPlot::SetupFinish(); // frame, grid and title first
+                const int before = dl->VtxBuffer.Size;
+                ImPlot::SetNextLineStyle(ImVec4(1, 0, 0, 1), c.weight);
+                ImPlot::PlotLine<float>("Line", xs.data(), ys.data(), n);
+                vtx = dl->VtxBuffer.Size - before;
+                const ImVec2 white = dl->_Data->TexUvWhitePixel;
+                for (int i = before; i < dl->VtxBuffer.Size; ++i)
+                {
+                    const ImDrawVert& v = dl->VtxBuffer[i];
+                    textured += v.uv.x != white.x || v.uv.y != white.y;
+                    fringes += (v.col >> IM_COL32_A_SHIFT) == 0;
+                }
+                ImPlot::EndPlot();
+            });
+        EXPECT_EQ(vtx, (n - 1) * c.vtxPerSegment) << c.weight;
+        EXPECT_EQ(textured > 0, c.textured) << c.weight;
+        EXPECT_EQ(fringes, c.fringed ? vtx / 2 : 0) << c.weight;
+        // Every triangle of the line joins vertices of one segment: an index that overflowed its
+        // 16 bits would reach a vertex of the line hundreds of pixels away, or none of the line.
+        const ImDrawList* dl = ImGui::GetDrawData()->CmdLists[0];
+        auto red = [](const ImDrawVert& v) { return (v.col & 0x00FFFFFF) == 0x0000FF; };
+        int lineTriangles = 0;
+        for (const ImDrawCmd& cmd : dl->CmdBuffer)
+            for (unsigned int e = 0; e + 2 < cmd.ElemCount; e += 3)
+            {
+                const ImDrawVert* v[3];
+                for (int k = 0; k < 3; ++k)
+                    v[k] = &dl->VtxBuffer[cmd.VtxOffset + dl->IdxBuffer[cmd.IdxOffset + e + k]];
+                if (!red(*v[0]))
+                    continue;
+                lineTriangles++;
+                for (int k = 1; k < 3; ++k)
+                {
+                    ASSERT_TRUE(red(*v[k]));
+                    ASSERT_LT(ImLengthSqr(ImVec2(v[k]->pos.x - v[0]->pos.x, v[k]->pos.y - v[0]->pos.y)), 40.0f * 40.0f);
+                }
+            }
+        EXPECT_EQ(lineTriangles, (n - 1) * (c.fringed ? 6 : 2)) << c.weight;
+    }
 }
 
 } // namespace

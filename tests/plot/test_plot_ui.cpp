@@ -92,12 +92,12 @@ struct PlotUi : ::testing::Test
     ImVec2 PlotCentre() const { return view.plotPos + view.plotSize * 0.5f; }
     int RedPixelsInPlot()
     {
-        std::vector<unsigned char> px = ui.Pixels();
         // Leave out the legend, whose swatch is red too.
-        return ui.CountColor(px, 255, 0, 0, 8, (int)view.redEntry.Max.x + 4, (int)view.plotPos.y,
-                             (int)(view.plotPos.x + view.plotSize.x), (int)(view.plotPos.y + view.plotSize.y));
+        return ui.CountDominant(ui.Pixels(), 0,
+                                ImRect(view.redEntry.Max.x + 4, view.plotPos.y, view.plotPos.x + view.plotSize.x,
+                                       view.plotPos.y + view.plotSize.y));
     }
-    int GreenPixels() { return ui.CountColor(ui.Pixels(), 0, 255, 0); }
+    int GreenPixels() { return ui.CountDominant(ui.Pixels(), 1, ImRect(0, 0, (float)ui.width, (float)ui.height)); }
 };
 
 TEST_F(PlotUi, DrawsLinesAxesAndFitsLiveData)
@@ -236,6 +236,59 @@ TEST_F(PlotUi, AutoFitAxesIgnoreZoomAndPan)
     EXPECT_DOUBLE_EQ(view.limits.X.Min, 0.0);
     EXPECT_DOUBLE_EQ(view.limits.X.Max, 4.0);
     EXPECT_DOUBLE_EQ(view.limits.Y.Max, 3.0);
+}
+
+// Auto-fit puts the extremes on the edges of the plot area; lines lying there are drawn, reduced
+// per pixel column or not, anti-aliased or not.
+TEST_F(PlotUi, LinesOnTheEdgesOfTheFitAreDrawn)
+{
+    const int n = 400;
+    std::vector<float> t(n), top(n, 10.0f), bottom(n, 0.0f), square(n);
+    for (int i = 0; i < n; ++i)
+    {
+        t[i] = i * 0.01f;
+        square[i] = (i / 50) % 2 ? 10.0f : 0.0f;
+    }
+    auto line = [](const char* label, ImVec4 col, const std::vector<float>& x, const std::vector<float>& y) {
+        ImPlot::PushStyleColor(ImPlotCol_Line, col);
+        ImPlot::PlotLine<float>(label, x.data(), y.data(), (int)x.size());
+        ImPlot::PopStyleColor();
+    };
+    ImRect constants, wave;
+    for (bool reduce : {true, false})
+        for (bool aa : {true, false})
+        {
+            ImPlot::GetCurrentContext()->ReduceLines = reduce;
+            for (int f = 0; f < 3; ++f)
+                ui.Frame([&] {
+                    PlotUiFixture::FullWindow("Host", [&] {
+                        if (!aa)
+                            ImGui::GetWindowDrawList()->Flags &= ~ImDrawListFlags_AntiAliasedLines;
+                        const ImPlotAxisFlags fit = ImPlotAxisFlags_AutoFit;
+                        const ImVec2 size(-1, ImGui::GetContentRegionAvail().y * 0.5f - 4);
+                        ASSERT_TRUE(ImPlot::BeginPlot("##Constants", size, ImPlotFlags_NoLegend));
+                        ImPlot::SetupAxes(nullptr, nullptr, fit, fit);
+                        line("Top", ImVec4(1, 0, 0, 1), t, top);
+                        line("Bottom", ImVec4(0, 1, 0, 1), t, bottom);
+                        constants = ImPlot::GetCurrentPlot()->PlotRect;
+                        ImPlot::EndPlot();
+                        ASSERT_TRUE(ImPlot::BeginPlot("##Square", size, ImPlotFlags_NoLegend));
+                        ImPlot::SetupAxes(nullptr, nullptr, fit, fit);
+                        line("Square", ImVec4(0, 0, 1, 1), t, square);
+                        wave = ImPlot::GetCurrentPlot()->PlotRect;
+                        ImPlot::EndPlot();
+                    });
+                });
+            const std::vector<unsigned char> px = ui.Pixels();
+            const float w = constants.GetWidth();
+            EXPECT_GT(ui.CountDominant(px, 0, constants), 0.9f * w) << reduce << aa;
+            EXPECT_GT(ui.CountDominant(px, 1, constants), 0.9f * w) << reduce << aa;
+            // Flat tops and bottoms, about half the width each, in the outermost rows.
+            const ImRect wave_top(wave.Min, ImVec2(wave.Max.x, wave.Min.y + 3));
+            const ImRect wave_bottom(ImVec2(wave.Min.x, wave.Max.y - 3), wave.Max);
+            EXPECT_GT(ui.CountDominant(px, 2, wave_top), 0.4f * w) << reduce << aa;
+            EXPECT_GT(ui.CountDominant(px, 2, wave_bottom), 0.4f * w) << reduce << aa;
+        }
 }
 
 } // namespace

@@ -234,8 +234,8 @@ struct ItemRun
     ImU32 firstCol = 0;   // colour of its first vertex (the fill's, or the outline's without fill)
     ImU32 outlineCol = 0; // colour of the first outline vertex
     bool inLegend = false;
-    float plotBottom = 0;
-    float baselineY = 0; // pixel y of the fill's fourth vertex (getter 2 at point 0)
+    float plotBottom = 0; // pixel y of the axis minimum, the bottom edge of what the plot shows
+    float baselineY = 0;  // pixel y of the fill's fourth vertex (getter 2 at point 0)
 };
 
 enum class Kind
@@ -285,7 +285,7 @@ ItemRun RunItem(Kind kind, int count, bool hide = false, float lineWeight = 1.0f
                 run.outlineCol = dl->VtxBuffer[before + 5 * prims].col;
             if (run.fillVtx >= 4)
                 run.baselineY = dl->VtxBuffer[before + 3].pos.y;
-            run.plotBottom = ImPlot::GetPlotPos().y + ImPlot::GetPlotSize().y;
+            run.plotBottom = ImPlot::PlotToPixels(0.0, ImPlot::GetPlotLimits().Y.Min).y;
             ImPlotPlot& plot = *ImPlot::GetCurrentPlot();
             run.inLegend = plot.LegendIndices.Size == 1;
             ImPlot::EndPlot();
