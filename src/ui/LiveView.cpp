@@ -194,7 +194,10 @@ void RenderLiveView()
         ImPlot::SetupAxes("Time (s)", "Value", axisFlags, axisFlags);
         if (snapshotTimes.empty())
         {
-            ImPlot::PlotText("No data available", 0.5, 0.5, ImVec2(0, 0), 0);
+            // The centre of what the axes show: after a port close they keep the last data's range.
+            const ImPlotRect limits = ImPlot::GetPlotLimits(IMPLOT_AUTO, IMPLOT_AUTO);
+            ImPlot::PlotText("No data available", (limits.X.Min + limits.X.Max) * 0.5,
+                             (limits.Y.Min + limits.Y.Max) * 0.5, ImVec2(0, 0), 0);
         }
         else
         {

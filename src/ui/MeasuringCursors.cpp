@@ -17,6 +17,7 @@ bool cursor1Dragging = false;
 bool cursor2Dragging = false;
 double cursor1Time = 0.0;
 double cursor2Time = 0.0;
+unsigned int dragPlotId = 0;
 } // namespace DualCursorState
 
 using namespace DualCursorState;
@@ -211,12 +212,20 @@ static const CursorLook CursorLooks[2] = {
 
 static void HandleCursorMouse()
 {
+    // Inside a plot the id stack starts from the plot's id, so this names the plot.
+    const ImGuiID thisPlot = ImGui::GetID("##cursors");
     if (ImPlot::IsPlotHovered() && ImGui::IsMouseClicked(ImGuiMouseButton_Left, false))
+    {
         PlaceOrMoveCursor(ImPlot::GetPlotMousePos(IMPLOT_AUTO, IMPLOT_AUTO).x);
+        dragPlotId = thisPlot;
+    }
     if (ImPlot::IsPlotHovered() && ImGui::IsMouseClicked(ImGuiMouseButton_Right, false))
         ClearCursors();
-    // A drag follows the mouse in this plot's axes, hovered or not.
+    // A drag follows the mouse in the axes of the plot where it started, hovered or not; the
+    // other plots showing the cursors leave it alone (each maps the mouse to another time).
     const bool down = ImGui::IsMouseDown(ImGuiMouseButton_Left);
+    if (down && thisPlot != dragPlotId)
+        return;
     double x = 0.0;
     if (down && (cursor1Dragging || cursor2Dragging))
         x = ImPlot::GetPlotMousePos(IMPLOT_AUTO, IMPLOT_AUTO).x;

@@ -15,6 +15,8 @@ extern bool cursor1Dragging;
 extern bool cursor2Dragging;
 extern double cursor1Time;
 extern double cursor2Time;
+// The plot in which the current press started (its ImGui id); only that plot drags the cursors.
+extern unsigned int dragPlotId;
 } // namespace DualCursorState
 
 // Index of the sample time nearest to x; the first of equal distances wins.

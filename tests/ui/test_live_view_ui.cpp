@@ -109,6 +109,18 @@ protected:
         ShowPage("Dashboard");
     }
 
+    // Press at from, move to to in steps, release there.
+    void Drag(ImVec2 from, ImVec2 to)
+    {
+        ui.MoveMouse(from);
+        ImGui::GetIO().AddMouseButtonEvent(ImGuiMouseButton_Left, true);
+        ui.RunFrames(1);
+        for (int i = 1; i <= 8; i++)
+            ui.MoveMouse(ImVec2(from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8));
+        ImGui::GetIO().AddMouseButtonEvent(ImGuiMouseButton_Left, false);
+        ui.RunFrames(2);
+    }
+
     void RightClick(ImVec2 pos)
     {
         ui.MoveMouse(pos);
@@ -204,17 +216,31 @@ TEST_F(LiveViewUi, EmptyStoreShowsNoDataAndNoCursor)
     ASSERT_NE(plot, nullptr);
     EXPECT_TRUE(plot->LegendIndices.empty());
 
-    // "No data available" in the middle of the plot, in the inlay text colour.
-    const std::string path = uitest::TestDirectory() + "/screenshots/liveview-no-data.png";
-    ASSERT_TRUE(ui.SaveScreenshot(path));
-    Image shot;
-    ASSERT_TRUE(shot.Load(path));
+    // "No data available" in the middle of the plot, in the inlay text colour: at first, and after
+    // data far from the default axis range was shown and then went away (the axes keep its range).
+    for (const char* when : {"first", "after-data"})
+    {
+        if (std::string(when) == "after-data")
+        {
+            SetStore({280.0f, 281.0f, 282.0f}, {{5.0f, 6.0f, 7.0f}, {5.0f, 6.0f, 7.0f}, {5.0f, 6.0f, 7.0f}});
+            ui.RunFrames(3);
+            SetStore({}, {});
+            ui.RunFrames(3);
+            EXPECT_GT(plot->XAxis.Range.Min, 279.0);
+        }
+        const std::string path = uitest::TestDirectory() + "/screenshots/liveview-no-data-" + when + ".png";
+        ASSERT_TRUE(ui.SaveScreenshot(path));
+        Image shot;
+        ASSERT_TRUE(shot.Load(path));
+        const ImVec2 c = Center(plot->PlotRect);
+        const ImRect middle(ImVec2(c.x - 80, c.y - 12), ImVec2(c.x + 80, c.y + 12));
+        EXPECT_GT(shot.CountBright(middle, 170), 30) << when;
+        // Nowhere else in the plot (the grid lines are darker than text).
+        const ImRect lower(ImVec2(c.x - 80, c.y + 60), ImVec2(c.x + 80, c.y + 84));
+        EXPECT_EQ(shot.CountBright(lower, 170), 0) << when;
+        EXPECT_TRUE(plot->LegendIndices.empty());
+    }
     const ImVec2 c = Center(plot->PlotRect);
-    const ImRect middle(ImVec2(c.x - 80, c.y - 12), ImVec2(c.x + 80, c.y + 12));
-    EXPECT_GT(shot.CountBright(middle, 170), 30);
-    // Nowhere else in the plot (the grid lines are darker than text).
-    const ImRect lower(ImVec2(c.x - 80, c.y + 60), ImVec2(c.x + 80, c.y + 84));
-    EXPECT_EQ(shot.CountBright(lower, 170), 0);
 
     // Cursors on, in both modes: no tooltip over the empty plot, no cursor placed.
     cursorsEnabled = true;
@@ -376,6 +402,85 @@ TEST_F(LiveViewUi, DualCursorsPlaceMoveClearAcrossViews)
     EXPECT_FALSE(DualCursorState::cursor1Placed);
     EXPECT_FALSE(DualCursorState::cursor2Placed);
     EXPECT_DOUBLE_EQ(DualCursorState::cursor1Time, moved1);
+}
+
+// An individual view dragged out of the dock, 400 x 300 beside the Live View: a click or drag
+// moves a cursor only in the plot where it started; its axis shows several labelled ticks; its
+// lines are anti-aliased while the combined plot's are not.
+TEST_F(LiveViewUi, FloatingIndividualViewBesideTheLiveView)
+{
+    std::vector<float> times;
+    std::vector<std::vector<float>> channels(3);
+    for (int i = 0; i <= 100; i++)
+    {
+        times.push_back(250.0f + i * 0.5f);
+        channels[0].push_back(2.0f + 5.0f * std::sin(i * 0.1f)); // -3 .. 7
+        channels[1].push_back((float)i);
+        channels[2].push_back(-(float)i);
+    }
+    SetStore(times, channels);
+    SetChannels(3);
+    cursorsEnabled = true;
+    dualCursorMode = true;
+    ShowIndividualPlot[0] = true;
+    ui.RunFrames(3);
+
+    // Drag the view's tab out so that the window lands in the lower right corner.
+    const char* title = "Channel 1 - Individual View";
+    const ImRect tab = dock::GetDockSpaceTabRect(GetDashboardDockSpaceId(), title);
+    ASSERT_GT(tab.GetWidth(), 0.0f);
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    const ImVec2 grab = Center(tab);
+    Drag(grab, ImVec2(display.x - 410 + (grab.x - tab.Min.x), display.y - 310 + (grab.y - tab.Min.y)));
+    ui.RunFrames(2);
+    ASSERT_FALSE(dock::IsWindowDocked(title));
+    ASSERT_TRUE(ui.WindowActive(LiveViewTitle));
+    ASSERT_TRUE(ui.WindowActive(title));
+    const ImRect floating = ui.WindowRect(title);
+    EXPECT_EQ(floating.GetWidth(), 400.0f);
+    EXPECT_EQ(floating.GetHeight(), 300.0f);
+    ImPlotPlot* combined = FindPlot("Combined View");
+    ImPlotPlot* single = FindPlot("Channel 1");
+    ASSERT_TRUE(combined && single);
+
+    // A click in the combined plot, left of the floating window, puts cursor 1 at the click.
+    const ImRect area = combined->PlotRect;
+    ASSERT_LT(area.Min.x + 100, floating.Min.x);
+    const float x1 = area.Min.x + 100;
+    ui.Click(ImVec2(x1, Center(area).y));
+    ASSERT_TRUE(DualCursorState::cursor1Placed);
+    EXPECT_NEAR(DualCursorState::cursor1Time, combined->XAxis.PixelsToPlot(x1), 0.01);
+    // A press in the individual view places cursor 2; its drag follows the mouse in that plot.
+    const ImRect singleArea = single->PlotRect;
+    const float xa = singleArea.Min.x + singleArea.GetWidth() * 0.75f, xb = singleArea.Min.x + 20;
+    Drag(ImVec2(xa, Center(singleArea).y), ImVec2(xb, Center(singleArea).y));
+    ASSERT_TRUE(DualCursorState::cursor2Placed);
+    EXPECT_NEAR(DualCursorState::cursor2Time, single->XAxis.PixelsToPlot(xb), 0.01);
+    EXPECT_NEAR(DualCursorState::cursor1Time, combined->XAxis.PixelsToPlot(x1), 0.01);
+
+    // The y axis of the small view: several labels, none overlapping.
+    std::vector<float> labelY;
+    for (const ImPlotTick& t : single->YAxis.Ticker.Ticks)
+        if (t.Major && single->YAxis.Range.Contains(t.PlotPos))
+            labelY.push_back(single->YAxis.PlotToPixels(t.PlotPos));
+    EXPECT_GE(labelY.size(), 3u);
+    for (size_t i = 1; i < labelY.size(); i++)
+        EXPECT_GT(std::fabs(labelY[i] - labelY[i - 1]), ImGui::GetTextLineHeight());
+
+    // Vertices of a channel line: anti-aliased ones carry the atlas's line texture or a clear fringe.
+    auto antiAliasedVertices = [](const char* window, ImVec4 colour) {
+        const ImDrawList* dl = ImGui::FindWindowByName(window)->DrawList;
+        const ImU32 rgb = ImGui::ColorConvertFloat4ToU32(colour) & 0x00FFFFFF;
+        const ImVec2 white = dl->_Data->TexUvWhitePixel;
+        int n = 0;
+        for (const ImDrawVert& v : dl->VtxBuffer)
+            if ((v.col & 0x00FFFFFF) == rgb && (v.uv.x != white.x || v.uv.y != white.y || (v.col >> 24) == 0))
+                n++;
+        return n;
+    };
+    ui.SaveScreenshot(uitest::TestDirectory() + "/screenshots/liveview-floating-individual-view.png");
+    EXPECT_GT(antiAliasedVertices(title, ChannelColors[0]), 100);
+    EXPECT_EQ(antiAliasedVertices(LiveViewTitle, ChannelColors[0]), 0);
 }
 
 TEST_F(LiveViewUi, IndividualViewsHaveTheirTitles)
