@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <iomanip>
 #include <locale>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 CsvRecorder CsvRecorderInstance;
 
@@ -21,6 +23,30 @@ static void ReportError(const std::string& text)
     fflush(stderr);
 }
 
+// A name holding a comma, a double quote or a line break is quoted, its
+// quotes doubled; any other name goes in as it is.
+static std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+    {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// Where the open file is now, from the kernel; "" when it cannot be told.
+static std::string CurrentPath(int fd)
+{
+    char path[4096];
+    const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof(path) - 1);
+    return n > 0 ? std::string(path, (size_t)n) : std::string();
+}
+
 CsvRecorder::~CsvRecorder() { Stop(); }
 
 bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::string>& channel_names)
@@ -31,6 +57,7 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
         ReportError("Error: CSV recording already in progress - stop current recording first");
         return false;
     }
+    stopReason.clear();
     if (file_name.empty())
     {
         ReportError("Error: CSV filename cannot be empty");
@@ -42,69 +69,90 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
         return false;
     }
 
-    // Binary, so nothing but our own CR LF ends a line.
-    file.clear();
-    file.open(file_name, std::ios::out | std::ios::trunc | std::ios::binary);
-    struct stat info;
-    if (!file.is_open() || stat(file_name.c_str(), &info) != 0)
+    // No stream buffer: a row reaches the file whole or not at all.
+    file = open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file < 0)
     {
-        if (file.is_open())
-            file.close();
         ReportError("Error: Failed to open CSV file: " + file_name);
         return false;
     }
 
     fileName = file_name;
-    fileDevice = info.st_dev;
-    fileInode = info.st_ino;
-    writeFailed = false;
+    fileEnd = 0;
+    openedPath = CurrentPath(file);
     recording = true;
     rowsWritten = 0;
 
     std::string header = "Timestamp";
     for (const std::string& name : channel_names)
-        header += "," + name;
-    if (!WriteLine(header))
+        header += "," + CsvField(name);
+    const std::string reason = WriteLine(header);
+    if (!reason.empty())
     {
         // Nothing of the recording reached the disk: it has not started.
-        file.close();
-        recording = false;
-        fileName.clear();
+        ReportError("Error writing to CSV file: " + fileName + ": " + reason);
+        CloseFile();
         return false;
     }
     return true;
 }
 
-bool CsvRecorder::WriteLine(const std::string& line)
+std::string CsvRecorder::WriteLine(const std::string& text)
 {
-    if (writeFailed)
-        return false;
+    // Checked on the open file, not by name: a renamed or moved file still
+    // takes the rows, a deleted one would swallow them.
+    struct stat info;
+    if (fstat(file, &info) != 0)
+        return strerror(errno);
+    if (info.st_nlink == 0)
+        return "the file was deleted";
 
-    errno = 0;
-    file << line << CsvLineEnd;
-    file.flush();
-    std::string reason;
-    if (!file.good())
-        reason = errno != 0 ? strerror(errno) : "the write failed";
-    else
+    const std::string line = text + CsvLineEnd;
+    size_t done = 0;
+    while (done < line.size())
     {
-        struct stat info;
-        if (stat(fileName.c_str(), &info) != 0 || info.st_dev != fileDevice || info.st_ino != fileInode)
-            reason = "the file was removed or replaced";
+        const ssize_t n = write(file, line.data() + done, line.size() - done);
+        if (n > 0)
+        {
+            done += (size_t)n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        std::string reason = n < 0 ? strerror(errno) : "nothing was written";
+        // The file ends at the last whole line, never in a half row.
+        if (done > 0 && ftruncate(file, fileEnd) != 0)
+            reason += " (a partial row is left at the end)";
+        return reason;
     }
-    if (reason.empty())
-        return true;
+    fileEnd += (off_t)line.size();
+    return "";
+}
 
-    // Said once per recording; every later row fails quietly.
-    writeFailed = true;
-    ReportError("Error writing to CSV file: " + fileName + ": " + reason);
-    return false;
+void CsvRecorder::FollowRename()
+{
+    struct stat info;
+    if (file < 0 || openedPath.empty() || fstat(file, &info) != 0 || info.st_nlink == 0)
+        return;
+    const std::string now = CurrentPath(file);
+    if (!now.empty() && now != openedPath)
+        openedPath = fileName = now;
+}
+
+void CsvRecorder::CloseFile()
+{
+    if (file >= 0)
+        close(file);
+    file = -1;
+    recording = false;
+    fileName.clear();
+    openedPath.clear();
 }
 
 bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!recording || !file.is_open())
+    if (!recording || file < 0)
         return false;
     if (values.empty())
     {
@@ -112,6 +160,7 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
         return false;
     }
 
+    std::string reason;
     try
     {
         std::ostringstream row;
@@ -119,12 +168,21 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
         row << std::fixed << std::setprecision(6) << time;
         for (float value : values)
             row << "," << value;
-        if (!WriteLine(row.str()))
-            return false;
+        reason = WriteLine(row.str());
     }
     catch (const std::exception& e)
     {
         ReportError(std::string("Error writing to CSV file: ") + e.what());
+        return false;
+    }
+    if (!reason.empty())
+    {
+        // A recording that cannot go on ends here, and says why until the next start.
+        FollowRename();
+        ReportError("Error writing to CSV file: " + fileName + ": " + reason);
+        stopReason = "Recording stopped: " + fileName + ": " + reason + " (" + std::to_string(rowsWritten) +
+                     (rowsWritten == 1 ? " row" : " rows") + " recorded)";
+        CloseFile();
         return false;
     }
     rowsWritten++;
@@ -136,10 +194,7 @@ void CsvRecorder::Stop()
     std::lock_guard<std::mutex> lock(mutex);
     if (!recording)
         return;
-    if (file.is_open())
-        file.close();
-    recording = false;
-    fileName.clear();
+    CloseFile();
 }
 
 bool CsvRecorder::IsRecording()
@@ -151,6 +206,7 @@ bool CsvRecorder::IsRecording()
 std::string CsvRecorder::GetFileName()
 {
     std::lock_guard<std::mutex> lock(mutex);
+    FollowRename();
     return fileName;
 }
 
@@ -158,6 +214,12 @@ uint64_t CsvRecorder::GetRowCount()
 {
     std::lock_guard<std::mutex> lock(mutex);
     return rowsWritten;
+}
+
+std::string CsvRecorder::GetStopReason()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return stopReason;
 }
 
 bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names)
@@ -174,6 +236,8 @@ bool IsCsvRecording() { return CsvRecorderInstance.IsRecording(); }
 std::string GetCsvFileName() { return CsvRecorderInstance.GetFileName(); }
 
 uint64_t GetCsvRowCount() { return CsvRecorderInstance.GetRowCount(); }
+
+std::string GetCsvStopReason() { return CsvRecorderInstance.GetStopReason(); }
 
 std::string MakeTimestampedFileName(const std::string& prefix)
 {

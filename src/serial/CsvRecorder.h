@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <sys/types.h>
@@ -21,22 +20,24 @@ public:
     bool IsRecording();
     std::string GetFileName();
     uint64_t GetRowCount();
+    std::string GetStopReason();
 
 private:
-    // Writes one line and flushes it; false (after reporting once) when the
-    // bytes did not reach the file.
-    bool WriteLine(const std::string& line);
+    // Writes one whole line or none of it; returns why it failed, or "".
+    std::string WriteLine(const std::string& line);
+    // The file's current path when it was renamed or moved while recording.
+    void FollowRename();
+    void CloseFile();
 
-    std::ofstream file;
+    int file = -1; // the open CSV file while recording
     std::string fileName;
     bool recording = false;
     uint64_t rowsWritten = 0;
     std::mutex mutex;
 
-    // The file as opened: a write into a file removed or replaced since is lost.
-    dev_t fileDevice = 0;
-    ino_t fileInode = 0;
-    bool writeFailed = false;
+    off_t fileEnd = 0;      // where the last whole line ends
+    std::string openedPath; // the file's absolute path as last seen, "" when unknown
+    std::string stopReason; // why a recording ended by itself; kept until the next start
 };
 
 extern CsvRecorder CsvRecorderInstance;
@@ -47,6 +48,9 @@ bool WriteCsvRow(double time, const std::vector<float>& values);
 bool IsCsvRecording();
 std::string GetCsvFileName();
 uint64_t GetCsvRowCount();
+// Why the last recording ended by itself (a row could not be written, the
+// file was deleted); "" when it did not or a new one has started.
+std::string GetCsvStopReason();
 
 // prefix + "_" + local time as %Y%m%d_%H%M%S + ".csv"
 std::string MakeTimestampedFileName(const std::string& prefix);

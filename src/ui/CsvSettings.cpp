@@ -89,6 +89,9 @@ void CsvSettingsPage()
         if (ImGui::Button("Start CSV Recording", ImVec2(150, 30)) && n >= 1)
             StartRecordingFromSettings();
         ImGui::TextColored(ImVec4(0.7f, 0.7f, 0.7f, 1.0f), "Not recording");
+        const std::string stopped = GetCsvStopReason();
+        if (!stopped.empty())
+            ImGui::TextColored(ImVec4(1.0f, 0.0f, 0.0f, 1.0f), "%s", stopped.c_str());
     }
 
     // Opened and drawn in the same ID scope, so BeginPopupModal finds them.

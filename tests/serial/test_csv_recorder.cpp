@@ -86,17 +86,20 @@ TEST(CsvRecorder, RefusalsAndRestart)
     EXPECT_FALSE(std::ifstream(second.name).good());
     StopCsvRecording();
 
-    // A restart with the same name replaces the file and counts from 0.
-    ASSERT_TRUE(StartCsvRecording(first.name, {"x", "y"}));
+    // A restart with the same name replaces the file and counts from 0. Names
+    // that would break the columns are quoted.
+    ASSERT_TRUE(StartCsvRecording(first.name, {"x", "Temp, C", "say \"hi\"", "two\nlines"}));
     EXPECT_EQ(GetCsvRowCount(), 0u);
     EXPECT_TRUE(WriteCsvRow(2.0, {3.0f, 4.0f}));
     StopCsvRecording();
-    EXPECT_EQ(ReadFile(first.name), "Timestamp,x,y\r\n2.000000,3.000000,4.000000\r\n");
+    EXPECT_EQ(ReadFile(first.name), "Timestamp,x,\"Temp, C\",\"say \"\"hi\"\"\",\"two\nlines\"\r\n"
+                                    "2.000000,3.000000,4.000000\r\n");
 }
 
-TEST(CsvRecorder, FailedWritesAreReportedOnceAndNotCounted)
+TEST(CsvRecorder, ARowThatCannotBeWrittenEndsTheRecordingAtTheLastWholeRow)
 {
-    // The disk fills up: a file size limit makes writes past it fail.
+    // The disk fills up: a file size limit makes writes past it fail, the
+    // first one part way through a row.
     CsvFile csv("full.csv");
     signal(SIGXFSZ, SIG_IGN);
     rlimit old_limit;
@@ -113,18 +116,17 @@ TEST(CsvRecorder, FailedWritesAreReportedOnceAndNotCounted)
     const std::string err = testing::internal::GetCapturedStderr();
     setrlimit(RLIMIT_FSIZE, &old_limit);
 
+    // Said once; the recording has ended and says why.
     EXPECT_EQ(err, "Error writing to CSV file: full.csv: File too large\n");
-    EXPECT_GT(written, 0);
-    EXPECT_LT(written, 20);
-    EXPECT_EQ(GetCsvRowCount(), (uint64_t)written);
-    // Every counted row is whole in the file.
-    const std::string text = ReadFile(csv.name);
-    EXPECT_LE(text.size(), 100u);
-    size_t lines = 0;
-    for (char c : text)
-        lines += c == '\n';
-    EXPECT_EQ(lines, (size_t)written + 1);
+    EXPECT_EQ(written, 4);
+    EXPECT_FALSE(IsCsvRecording());
+    EXPECT_EQ(GetCsvFileName(), "");
+    EXPECT_EQ(GetCsvRowCount(), 4u);
+    EXPECT_EQ(GetCsvStopReason(), "Recording stopped: full.csv: File too large (4 rows recorded)");
+    // The file ends at the last whole row, also after Stop.
     StopCsvRecording();
+    EXPECT_EQ(ReadFile(csv.name), "Timestamp,a\r\n0.000000,1.000000\r\n1.000000,1.000000\r\n"
+                                  "2.000000,1.000000\r\n3.000000,1.000000\r\n");
 
     // A header that cannot be written: the recording does not start.
     testing::internal::CaptureStderr();
@@ -132,22 +134,33 @@ TEST(CsvRecorder, FailedWritesAreReportedOnceAndNotCounted)
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error writing to CSV file: /dev/full: No space left on device\n");
     EXPECT_FALSE(IsCsvRecording());
+    EXPECT_EQ(GetCsvStopReason(), ""); // a new start clears the last reason
 
-    // The file removed while recording: the rows would go nowhere.
-    CsvFile removed("removed.csv");
-    ASSERT_TRUE(StartCsvRecording(removed.name, {"a"}));
+    // Renamed while recording: the rows follow the file under its new name.
+    CsvFile renamed("renamed.csv"), moved("moved.csv");
+    ASSERT_TRUE(StartCsvRecording(renamed.name, {"a"}));
     EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
-    std::remove(removed.name.c_str());
+    ASSERT_EQ(std::rename(renamed.name.c_str(), moved.name.c_str()), 0);
+    EXPECT_TRUE(WriteCsvRow(2.0, {2.0f}));
+    const std::string now = GetCsvFileName();
+    EXPECT_EQ(now.substr(now.size() - 10), "/moved.csv") << now;
+    StopCsvRecording();
+    EXPECT_EQ(ReadFile(moved.name), "Timestamp,a\r\n1.000000,1.000000\r\n2.000000,2.000000\r\n");
+
+    // Deleted while recording: the rows would go nowhere, so the recording ends.
+    ASSERT_TRUE(StartCsvRecording(renamed.name, {"a"}));
+    EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
+    std::remove(renamed.name.c_str());
     testing::internal::CaptureStderr();
     EXPECT_FALSE(WriteCsvRow(2.0, {2.0f}));
     EXPECT_FALSE(WriteCsvRow(3.0, {3.0f}));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Error writing to CSV file: removed.csv: the file was removed or replaced\n");
-    EXPECT_EQ(GetCsvRowCount(), 1u);
-    StopCsvRecording();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error writing to CSV file: renamed.csv: the file was deleted\n");
+    EXPECT_FALSE(IsCsvRecording());
+    EXPECT_EQ(GetCsvStopReason(), "Recording stopped: renamed.csv: the file was deleted (1 row recorded)");
 
     // A new recording starts clean.
-    ASSERT_TRUE(StartCsvRecording(removed.name, {"a"}));
+    ASSERT_TRUE(StartCsvRecording(renamed.name, {"a"}));
+    EXPECT_EQ(GetCsvStopReason(), "");
     EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
     EXPECT_EQ(GetCsvRowCount(), 1u);
 }

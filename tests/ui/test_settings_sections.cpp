@@ -356,6 +356,21 @@ TEST_F(SettingsSections, CsvRecordingStartsAndStopsThroughTheSection)
     ui.RunFrames(1);
     EXPECT_TRUE(text.Contains("Not recording"));
     EXPECT_EQ(ReadFile(dir.Path() + "/dravik.csv"), "Timestamp,Channel_1,Volts\r\n0.500000,1.000000,2.000000\r\n");
+
+    // A recording that ends by itself says why in place of REC, until the next start.
+    ASSERT_TRUE(ClickItem(ui, Csv("Start CSV Recording")));
+    ASSERT_TRUE(ClickItem(ui, WidgetId("Recording Started", {"OK"})));
+    fs::remove(dir.Path() + "/dravik.csv");
+    EXPECT_FALSE(WriteCsvRow(1.0, {1.0f, 2.0f}));
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Recording stopped: dravik.csv: the file was deleted (0 rows recorded)")) << text.Last();
+    EXPECT_FALSE(text.Contains("REC"));
+    EXPECT_FALSE(text.Contains("Recording to:"));
+    EXPECT_TRUE(text.Contains("Start CSV Recording"));
+    ASSERT_TRUE(ClickItem(ui, Csv("Start CSV Recording")));
+    ui.RunFrames(1);
+    EXPECT_FALSE(text.Contains("Recording stopped"));
+    EXPECT_TRUE(text.Contains("REC"));
 }
 
 TEST_F(SettingsSections, CsvRecordingThatCannotStartShowsTheFailurePopup)
