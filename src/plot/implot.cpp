@@ -644,20 +644,18 @@ void SetupFinish()
     float pad_top = show_title ? txt_h + style.LabelPadding.y : 0.0f;
     float pad_bottom = (ShowTickLabels(plot.XAxis) ? txt_h + style.LabelPadding.y : 0.0f) +
                        (plot.XAxis.HasLabel ? txt_h + style.LabelPadding.y : 0.0f);
-    plot.PlotRect = ImRect(plot.CanvasRect.Min.x, plot.CanvasRect.Min.y + pad_top, plot.CanvasRect.Max.x,
-                           plot.CanvasRect.Max.y - pad_bottom);
+    // Whole pixels, so that grid lines and the edges of the data fall on pixel centres.
+    plot.PlotRect = ImRect(IM_ROUND(plot.CanvasRect.Min.x), IM_ROUND(plot.CanvasRect.Min.y + pad_top),
+                           IM_ROUND(plot.CanvasRect.Max.x), IM_ROUND(plot.CanvasRect.Max.y - pad_bottom));
     UpdateAxisPixels(plot);
     CalcAxisTicks(plot.YAxis, plot.YAxis.Ticker);
     float pad_left = (ShowTickLabels(plot.YAxis) ? plot.YAxis.Ticker.MaxSize.x + style.LabelPadding.x : 0.0f) +
                      (plot.YAxis.HasLabel ? txt_h + style.LabelPadding.x : 0.0f);
-    plot.PlotRect.Min.x += pad_left;
+    plot.PlotRect.Min.x = IM_ROUND(plot.PlotRect.Min.x + pad_left);
     if (plot.PlotRect.Max.x < plot.PlotRect.Min.x + 1.0f)
         plot.PlotRect.Max.x = plot.PlotRect.Min.x + 1.0f;
     if (plot.PlotRect.Max.y < plot.PlotRect.Min.y + 1.0f)
         plot.PlotRect.Max.y = plot.PlotRect.Min.y + 1.0f;
-    // Whole pixels, so that grid lines and the edges of the data fall on pixel centres.
-    plot.PlotRect = ImRect(IM_ROUND(plot.PlotRect.Min.x), IM_ROUND(plot.PlotRect.Min.y), IM_ROUND(plot.PlotRect.Max.x),
-                           IM_ROUND(plot.PlotRect.Max.y));
     UpdateAxisPixels(plot);
 
     HandleInput(plot);
