@@ -245,6 +245,9 @@ static void DrawCursorLine(const CursorLook& look, double T)
     ImPlotRect limits = ImPlot::GetPlotLimits(IMPLOT_AUTO, IMPLOT_AUTO);
     ImVec2 top = ImPlot::PlotToPixels(T, limits.Y.Max, IMPLOT_AUTO, IMPLOT_AUTO);
     ImVec2 bottom = ImPlot::PlotToPixels(T, limits.Y.Min, IMPLOT_AUTO, IMPLOT_AUTO);
+    // The limits lie just inside the plot area's border; the tabs go on its edges, outside it.
+    top.y = ImPlot::GetPlotPos().y;
+    bottom.y = ImPlot::GetPlotPos().y + ImPlot::GetPlotSize().y;
     drawList->AddRectFilled(ImVec2(top.x - 4, top.y - 12), ImVec2(top.x + 4, top.y), look.handle, 2.0f, 0);
     drawList->AddRectFilled(ImVec2(bottom.x - 4, bottom.y), ImVec2(bottom.x + 4, bottom.y + 12), look.handle, 2.0f, 0);
 }
