@@ -148,14 +148,28 @@ long ReadSerialDevice(int fd, void* buffer, size_t size)
     for (;;)
     {
         const ssize_t n = read(fd, buffer, size);
-        if (n >= 0)
+        if (n > 0)
             return (long)n;
+        // With reads that return at once, 0 is both "nothing yet" and the end
+        // of a hung-up terminal: only poll tells them apart.
+        if (n == 0)
+            return IsSerialDeviceHungUp(fd) ? SerialDeviceHungUp : 0;
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return 0;
         return -1;
     }
+}
+
+bool IsSerialDeviceHungUp(int fd)
+{
+    pollfd p = {fd, POLLIN, 0};
+    int r;
+    do
+        r = poll(&p, 1, 0);
+    while (r < 0 && errno == EINTR);
+    return r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 long WriteSerialDevice(int fd, const void* data, size_t count)

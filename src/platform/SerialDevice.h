@@ -32,14 +32,23 @@ bool SetSerialDeviceState(int fd, termios& state, uint32_t baud_rate, uint8_t st
 // non-blocking descriptor).
 bool SetSerialDeviceReadsReturnAtOnce(int fd, termios& state);
 
-// Returns the number of bytes read (0 when nothing is waiting), or -1.
+// What ReadSerialDevice returns when the device hung up: unplugged, or the
+// other side of a pseudo-terminal closed. Nothing will ever be read again.
+constexpr long SerialDeviceHungUp = -2;
+
+// Returns the number of bytes read (0 when nothing is waiting), -1 when the
+// read failed (errno says why), or SerialDeviceHungUp.
 long ReadSerialDevice(int fd, void* buffer, size_t size);
+
+// True when the device has hung up (see SerialDeviceHungUp). Does not wait.
+bool IsSerialDeviceHungUp(int fd);
 
 // Writes all bytes, waiting while the driver's buffer is full, but no longer
 // than a second without progress. Returns the number written, or -1 when the
 // first write fails.
 long WriteSerialDevice(int fd, const void* data, size_t count);
 
-// Discards what the driver holds in both directions.
+// Discards what the driver holds in both directions. False when it failed
+// (errno says why): the device is gone.
 bool PurgeSerialDevice(int fd);
 } // namespace platform

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <shared_mutex>
 
 int SerialPortHandle = platform::InvalidSerialDevice;
@@ -12,7 +13,11 @@ std::mutex SerialWriteMutex;
 
 // Held shared by every use of the handle (read, purge, write) and exclusively
 // by open and close, so close never pulls the descriptor from under a user.
+// It also guards the three values below.
 static std::shared_mutex SerialHandleMutex;
+static uint64_t SerialPortSession = 0; // successful opens so far
+static std::string SerialPortPath;     // of the open port
+static std::string LostSerialPort;     // closed by the reader: its device went away
 
 static void CloseHandleLocked()
 {
@@ -25,6 +30,7 @@ int OpenSerialPort(const std::string& path, uint32_t baud_rate, uint8_t stop_bit
     std::unique_lock<std::shared_mutex> lock(SerialHandleMutex);
     if (SerialPortHandle != platform::InvalidSerialDevice)
         CloseHandleLocked();
+    LostSerialPort.clear();
 
     SerialPortHandle = platform::OpenSerialDevice(path);
     if (SerialPortHandle == platform::InvalidSerialDevice)
@@ -58,6 +64,8 @@ int OpenSerialPort(const std::string& path, uint32_t baud_rate, uint8_t stop_bit
         CloseHandleLocked();
         return SerialTimeoutsFailed;
     }
+    SerialPortSession++;
+    SerialPortPath = path;
     return SerialSuccess;
 }
 
@@ -83,17 +91,68 @@ int SendSerialBytes(const uint8_t* data, size_t count)
 
 int SendSerialString(const std::string& text) { return SendSerialBytes((const uint8_t*)text.data(), text.size()); }
 
-long ReadSerialPort(uint8_t* buffer, size_t size)
+// The device of opening `session` went away (reason: why). Closes the port as
+// "Close COM Port" does, unless the user closed or reopened it meanwhile.
+static void ClosePortOfLostDevice(uint64_t session, const std::string& reason, std::string* lost_message)
 {
-    std::shared_lock<std::shared_mutex> lock(SerialHandleMutex);
-    if (SerialPortHandle == platform::InvalidSerialDevice)
-        return -1;
-    return platform::ReadSerialDevice(SerialPortHandle, buffer, size);
+    std::unique_lock<std::shared_mutex> lock(SerialHandleMutex);
+    // The flag is checked too: between an open and the setting of the flag
+    // the port is not the reader's to close.
+    if (session != SerialPortSession || SerialPortHandle == platform::InvalidSerialDevice || !IsSerialPortOpen())
+        return;
+    SetSerialPortOpen(false);
+    CloseHandleLocked();
+    LostSerialPort = SerialPortPath;
+    if (lost_message)
+        *lost_message = "Error: Serial port " + SerialPortPath + " disconnected (" + reason + "); the port was closed";
 }
 
-void PurgeSerialPort()
+static std::string LossReason(bool hung_up, int error) { return hung_up ? "the device hung up" : std::strerror(error); }
+
+long ReadSerialPort(uint8_t* buffer, size_t size, uint64_t* session, std::string* lost_message)
+{
+    uint64_t read_session;
+    long n;
+    int error;
+    {
+        std::shared_lock<std::shared_mutex> lock(SerialHandleMutex);
+        if (SerialPortHandle == platform::InvalidSerialDevice)
+            return SerialPortNotOpen;
+        read_session = SerialPortSession;
+        if (session)
+            *session = read_session;
+        n = platform::ReadSerialDevice(SerialPortHandle, buffer, size);
+        error = errno;
+        if (n >= 0)
+            return n;
+    }
+    ClosePortOfLostDevice(read_session, LossReason(n == platform::SerialDeviceHungUp, error), lost_message);
+    return SerialPortLost;
+}
+
+bool PurgeSerialPort(std::string* lost_message)
+{
+    uint64_t session;
+    bool hung_up;
+    int error;
+    {
+        std::shared_lock<std::shared_mutex> lock(SerialHandleMutex);
+        if (SerialPortHandle == platform::InvalidSerialDevice)
+            return true;
+        session = SerialPortSession;
+        const bool purged = platform::PurgeSerialDevice(SerialPortHandle);
+        error = errno;
+        // A hung-up terminal may still take the purge.
+        hung_up = platform::IsSerialDeviceHungUp(SerialPortHandle);
+        if (purged && !hung_up)
+            return true;
+    }
+    ClosePortOfLostDevice(session, LossReason(hung_up, error), lost_message);
+    return false;
+}
+
+std::string GetLostSerialPort()
 {
     std::shared_lock<std::shared_mutex> lock(SerialHandleMutex);
-    if (SerialPortHandle != platform::InvalidSerialDevice)
-        platform::PurgeSerialDevice(SerialPortHandle);
+    return LostSerialPort;
 }

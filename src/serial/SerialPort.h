@@ -31,7 +31,21 @@ void CloseSerialPort();
 int SendSerialBytes(const uint8_t* data, size_t count);
 int SendSerialString(const std::string& text);
 
+// What ReadSerialPort returns besides a byte count.
+constexpr long SerialPortNotOpen = -1;
+// The device hung up (unplugged) or failed: the port has been closed as
+// "Close COM Port" closes it, and GetLostSerialPort names it.
+constexpr long SerialPortLost = -2;
+
 // Reader thread: both return at once. A read returns the byte count, 0 when
-// nothing waits, -1 on failure or when the port is closed.
-long ReadSerialPort(uint8_t* buffer, size_t size);
-void PurgeSerialPort();
+// nothing waits, SerialPortNotOpen or SerialPortLost. session, when given,
+// receives the number of the opening the bytes came from (it grows with every
+// successful open), so bytes of two openings are never taken for one stream.
+// A lost port leaves its message ("Error: ...", no newline) in lost_message.
+long ReadSerialPort(uint8_t* buffer, size_t size, uint64_t* session = nullptr, std::string* lost_message = nullptr);
+// Returns false when the port was lost (as above) while purging.
+bool PurgeSerialPort(std::string* lost_message = nullptr);
+
+// The device path of the port the reader closed because its device went away,
+// or empty; cleared by the next OpenSerialPort call.
+std::string GetLostSerialPort();

@@ -38,12 +38,66 @@ std::string TokenBuffer;
 std::vector<float> LineValues;
 size_t LineLength = 0;             // bytes of the current line so far
 bool OverlongLineReported = false; // one message per run of over-long lines
+uint64_t LineSession = 0;          // the port opening the bytes of the current line came from
 int64_t AcquisitionStartTime = SteadyNowNs();
 int64_t PauseStartTime = 0;
 double PausedSeconds = 0.0;
 bool PauseActive = false;
 
+// Lines for standard error, written once the step has released the data lock.
+std::string PendingReport;
+// Invalid bytes are reported one line each only up to a number a second; the
+// rest are counted and reported in one line when the second is over.
+int64_t InvalidReportStart = SteadyNowNs();
+int InvalidBytesShown = 0;
+size_t InvalidBytesNotShown = 0;
+
 void EmptyRing() { SerialRingBuffer = RingBuffer{}; }
+
+// The bytes parsed so far belong to no line that can still be completed: the
+// next line starts after the next LF.
+void DropUnfinishedLine()
+{
+    EmptyRing();
+    LineSynced = false;
+    TokenBuffer.clear();
+    LineValues.clear();
+    LineLength = 0;
+    OverlongLineReported = false;
+}
+
+void Report(const std::string& line) { PendingReport += line + "\n"; }
+
+void WriteReport(const std::string& report)
+{
+    if (report.empty())
+        return;
+    fwrite(report.data(), 1, report.size(), stderr);
+    fflush(stderr);
+}
+
+void StartInvalidReportSecond(int64_t now)
+{
+    if (now - InvalidReportStart < 1000000000)
+        return;
+    if (InvalidBytesNotShown > 0)
+        Report("Invalid characters received but not shown: " + std::to_string(InvalidBytesNotShown) +
+               " (only the first " + std::to_string(InvalidBytesShownPerSecond) + " of a second are shown)");
+    InvalidReportStart = now;
+    InvalidBytesShown = 0;
+    InvalidBytesNotShown = 0;
+}
+
+void ReportInvalidByte(uint8_t byte)
+{
+    if (InvalidBytesShown >= InvalidBytesShownPerSecond)
+    {
+        InvalidBytesNotShown++;
+        return;
+    }
+    InvalidBytesShown++;
+    Report("Invalid character received: " + std::to_string((int)(int8_t)byte));
+}
 
 // Bytes of 0x80 and above are reported and never stored. The caller never
 // passes more bytes than the ring has room for.
@@ -53,8 +107,7 @@ void StoreReceivedBytes(const uint8_t* bytes, size_t count)
     {
         if (bytes[i] >= 0x80)
         {
-            fprintf(stderr, "Invalid character received: %d\n", (int)(int8_t)bytes[i]);
-            fflush(stderr);
+            ReportInvalidByte(bytes[i]);
             continue;
         }
         SerialRingBuffer.bytes[SerialRingBuffer.head] = bytes[i];
@@ -133,8 +186,8 @@ void DropOverlongLine()
     LineLength = 0;
     if (!OverlongLineReported)
     {
-        fprintf(stderr, "Warning: Dropped a serial line longer than %zu bytes (no CR received)\n", MaxSerialLineLength);
-        fflush(stderr);
+        Report("Warning: Dropped a serial line longer than " + std::to_string(MaxSerialLineLength) +
+               " bytes (no CR received)");
         OverlongLineReported = true;
     }
 }
@@ -187,6 +240,7 @@ void ParseRing(size_t channel_count)
 void ParseSerialBytes(const uint8_t* bytes, size_t count)
 {
     const size_t channel_count = ChannelHistories.size();
+    StartInvalidReportSecond(SteadyNowNs());
     while (count > 0)
     {
         const size_t room = SerialRingCapacity - SerialRingBuffer.count;
@@ -196,25 +250,28 @@ void ParseSerialBytes(const uint8_t* bytes, size_t count)
         bytes += n;
         count -= n;
     }
+    WriteReport(PendingReport);
+    PendingReport.clear();
 }
 
 void ResetSerialParser()
 {
-    EmptyRing();
-    LineSynced = false;
-    TokenBuffer.clear();
-    LineValues.clear();
-    LineLength = 0;
-    OverlongLineReported = false;
+    DropUnfinishedLine();
     AcquisitionStartTime = SteadyNowNs();
     PauseStartTime = 0;
     PausedSeconds = 0.0;
     PauseActive = false;
+    PendingReport.clear();
+    InvalidReportStart = SteadyNowNs();
+    InvalidBytesShown = 0;
+    InvalidBytesNotShown = 0;
 }
 
-void ProcessSerialInput()
+namespace
 {
-    std::lock_guard<std::mutex> lock(ChannelDataMutex);
+void ProcessSerialInputLocked()
+{
+    StartInvalidReportSecond(SteadyNowNs());
 
     // Channel fit.
     const int n = GetChannelCount();
@@ -238,6 +295,8 @@ void ProcessSerialInput()
         SampleTimes.clear();
         for (std::vector<float>& history : ChannelHistories)
             history.clear();
+        // What comes after the next open is not the rest of this line.
+        DropUnfinishedLine();
         return;
     }
 
@@ -248,13 +307,42 @@ void ProcessSerialInput()
     {
         uint8_t buffer[SerialRingCapacity];
         const size_t room = SerialRingCapacity - SerialRingBuffer.count;
-        const long got = ReadSerialPort(buffer, std::min(room, MaxSerialBytesPerStep - handled));
+        uint64_t session = 0;
+        std::string lost;
+        const long got = ReadSerialPort(buffer, std::min(room, MaxSerialBytesPerStep - handled), &session, &lost);
+        if (got == SerialPortLost)
+        {
+            // The port is closed now; the next step clears the store.
+            DropUnfinishedLine();
+            if (!lost.empty())
+                Report(lost);
+            break;
+        }
         if (got <= 0)
             break;
+        // Closed and opened again (perhaps another device) since the line began.
+        if (session != LineSession)
+        {
+            DropUnfinishedLine();
+            LineSession = session;
+        }
         StoreReceivedBytes(buffer, (size_t)got);
         ParseRing(ChannelHistories.size());
         handled += (size_t)got;
     }
+}
+} // namespace
+
+void ProcessSerialInput()
+{
+    std::string report;
+    {
+        std::lock_guard<std::mutex> lock(ChannelDataMutex);
+        ProcessSerialInputLocked();
+        report.swap(PendingReport);
+    }
+    // Written without the lock, so a slow console never holds up the frames.
+    WriteReport(report);
 }
 
 void SerialThreadMain()
@@ -267,11 +355,15 @@ void SerialThreadMain()
             {
                 PauseStartTime = SteadyNowNs();
                 PauseActive = true;
+                // The rest of the line is discarded with the paused input.
+                std::lock_guard<std::mutex> lock(ChannelDataMutex);
+                DropUnfinishedLine();
             }
             // Input that arrives while paused is discarded, here and in the driver.
             EmptyRing();
-            if (IsSerialPortOpen())
-                PurgeSerialPort();
+            std::string lost;
+            if (IsSerialPortOpen() && !PurgeSerialPort(&lost) && !lost.empty())
+                WriteReport(lost + "\n");
         }
         else
         {

@@ -23,6 +23,9 @@ constexpr size_t SerialRingCapacity = 256;
 constexpr size_t MaxSerialLineLength = 4096;
 // Bytes one step handles at most; the rest waits in the driver for the next step.
 constexpr size_t MaxSerialBytesPerStep = 16384;
+// Received bytes of 0x80 and above get one line each on standard error up to
+// this many a second; one line then tells how many more came.
+constexpr int InvalidBytesShownPerSecond = 10;
 
 // Parser internals, for the fuzz target and tests. The caller holds
 // ChannelDataMutex; the histories must already fit the channel count.

@@ -109,6 +109,11 @@ void SerialSettingsPage()
     if (ImGui::Combo("Parity", &ParityIndex, ParityLabels, IM_ARRAYSIZE(ParityLabels)))
         Parity = ParityValues[ParityIndex];
 
+    // The reader closed the port because its device went away (unplugged).
+    const std::string lost = GetLostSerialPort();
+    if (!lost.empty())
+        ImGui::Text("Device disconnected: %s", lost.c_str());
+
     if (r != ComPortsFound)
         return;
 

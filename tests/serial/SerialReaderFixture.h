@@ -41,18 +41,19 @@ protected:
 
     // Sends the bytes (at most one terminal buffer, 4095 bytes) and steps the
     // reader until it has read them all.
-    void Feed(const std::string& bytes)
+    void Feed(const std::string& bytes) { Feed(device, bytes); }
+    static void Feed(PtyDevice& to, const std::string& bytes)
     {
         ASSERT_LT(bytes.size(), 4096u);
-        ASSERT_TRUE(device.Send(bytes));
+        ASSERT_TRUE(to.Send(bytes));
         // Wait until every byte has reached the terminal's input queue.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (device.PendingForProgram() < (int)bytes.size() && std::chrono::steady_clock::now() < end)
+        while (to.PendingForProgram() < (int)bytes.size() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        ASSERT_EQ(device.PendingForProgram(), (int)bytes.size());
-        for (int i = 0; i < 100 && device.PendingForProgram() > 0; i++)
+        ASSERT_EQ(to.PendingForProgram(), (int)bytes.size());
+        for (int i = 0; i < 100 && to.PendingForProgram() > 0; i++)
             ProcessSerialInput();
-        ASSERT_EQ(device.PendingForProgram(), 0);
+        ASSERT_EQ(to.PendingForProgram(), 0);
     }
 
     // The store as rows of values.

@@ -31,11 +31,14 @@ TEST_F(SerialReaderTest, ReaderAgainstUserInterfaceThread)
     for (int frame = 0; frame < 300; frame++)
     {
         GetChannelDataSnapshot(times, channels);
-        // Every row is whole: one entry in every history. (Values may differ
-        // between channels: a pause joins the two halves of a line.)
+        // Every row is whole (one entry in every history) and one line the
+        // device sent: its values are equal, however pauses cut the stream.
         bool whole = channels.size() <= 3 && times.size() <= 1000;
         for (const std::vector<float>& history : channels)
             whole = whole && history.size() == times.size();
+        for (size_t k = 0; whole && k < times.size(); k++)
+            for (const std::vector<float>& history : channels)
+                whole = whole && history[k] == channels[0][k];
         bad_snapshots += whole ? 0 : 1;
         if (frame % 50 == 10)
             SetAcquisitionPaused(true);

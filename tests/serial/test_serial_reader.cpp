@@ -98,6 +98,26 @@ TEST_F(SerialReaderTest, HighBytesAreReportedAndDropped)
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Invalid character received: -61\nInvalid character received: -128\n");
     EXPECT_EQ(Stored(), (Rows{{12, 3, 4}}));
+
+    // A flood shows the first few of each second, and one count of the rest
+    // once the second is over.
+    testing::internal::CaptureStderr();
+    Feed(std::string(3000, '\xFF') + "5,6,7\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    ProcessSerialInput();
+    std::istringstream lines(testing::internal::GetCapturedStderr());
+    size_t shown = 0, not_shown = 0, n = 0;
+    for (std::string line; std::getline(lines, line);)
+        if (line == "Invalid character received: -1")
+            shown++;
+        else if (sscanf(line.c_str(), "Invalid characters received but not shown: %zu", &n) == 1)
+            not_shown += n;
+        else
+            ADD_FAILURE() << line;
+    EXPECT_EQ(shown + not_shown, 3000u);
+    EXPECT_LE(shown, 2u * InvalidBytesShownPerSecond); // the flood may straddle two seconds
+    EXPECT_GT(not_shown, 0u);
+    EXPECT_EQ(Stored().back(), (std::vector<float>{5, 6, 7}));
 }
 
 TEST_F(SerialReaderTest, LongLinesAreParsedWholeAndOverlongOnesDropped)
@@ -161,11 +181,12 @@ TEST_F(SerialReaderTest, ClosedPortClearsTheStoreOnce)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 500 data points\n");
     EXPECT_TRUE(Times().empty());
 
-    // Open again: the time origin followed the clock while closed.
+    // Open again: the time origin followed the clock while closed, and the
+    // first line starts after an LF, as at start.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ProcessSerialInput();
     SetSerialPortOpen(true);
-    Feed("1,2,3\r\n");
+    Feed("1,2,3\r\n4,5,6\r\n");
     ASSERT_EQ(Times().size(), 1u);
     EXPECT_LT(Times()[0], 0.1f);
 }
@@ -218,7 +239,8 @@ TEST_F(SerialReaderTest, PauseDiscardsInputAndKeepsTheTimeAxis)
     const auto opened = std::chrono::steady_clock::now();
     ASSERT_TRUE(device.Send("\n1,1,1\r\n"));
     ASSERT_TRUE(WaitForRows(1));
-    // A line half read when the pause begins is continued after it.
+    // A line half read when the pause begins is dropped: what comes after the
+    // pause is not its rest.
     ASSERT_TRUE(device.Send("\n4,5"));
     ASSERT_TRUE(device.WaitUntilRead());
 
@@ -230,14 +252,14 @@ TEST_F(SerialReaderTest, PauseDiscardsInputAndKeepsTheTimeAxis)
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     SetAcquisitionPaused(false);
 
-    ASSERT_TRUE(device.Send(",6\r\n"));
+    ASSERT_TRUE(device.Send(",6\r\n7,8,9\r\n"));
     ASSERT_TRUE(WaitForRows(2));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count();
     StopSerialThread();
     reader.join();
     SerialThreadRunning = true;
 
-    EXPECT_EQ(Stored(), (Rows{{1, 1, 1}, {4, 5, 6}}));
+    EXPECT_EQ(Stored(), (Rows{{1, 1, 1}, {7, 8, 9}}));
     // The paused time (at least 450 ms) is left out of the time stamps.
     const std::vector<float> times = Times();
     EXPECT_LT(times[1], wall - 0.4);
@@ -265,6 +287,68 @@ TEST_F(SerialReaderTest, ClosingWhilePausedClearsAtResume)
     SerialThreadRunning = true;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 2 data points\n");
     EXPECT_TRUE(Times().empty());
+}
+
+TEST_F(SerialReaderTest, AnUnfinishedLineNeverJoinsBytesOfAnotherOpening)
+{
+    // "12,3" | Close | Open | "4,5" CR LF never makes the row 12, 34, 5.
+    Feed("\n12,3");
+    SetSerialPortOpen(false);
+    CloseSerialPort();
+    ProcessSerialInput();
+    ASSERT_EQ(OpenSerialPort(device.Path(), 115200, 0, 0), SerialSuccess);
+    SetSerialPortOpen(true);
+    Feed("4,5\r\n6,7,8\r\n");
+    EXPECT_EQ(Stored(), (Rows{{6, 7, 8}}));
+
+    // Nor when another device is opened before the reader has seen the close.
+    Feed("\n12,3");
+    SetSerialPortOpen(false);
+    CloseSerialPort();
+    PtyDevice other;
+    ASSERT_EQ(OpenSerialPort(other.Path(), 115200, 0, 0), SerialSuccess);
+    SetSerialPortOpen(true);
+    Feed(other, "4,5\r\n9,9,9\r\n");
+    EXPECT_EQ(Stored(), (Rows{{6, 7, 8}, {9, 9, 9}}));
+}
+
+TEST_F(SerialReaderTest, AVanishedDeviceClosesThePortWithOneMessage)
+{
+    Feed("\n1,2,3\r\n4,5");
+    const std::string path = device.Path();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    device.Unplug();
+    for (int i = 0; i < 5; i++)
+        ProcessSerialInput();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: Serial port " + path + " disconnected (the device hung up); the port was closed\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 1 data points\n");
+    EXPECT_FALSE(IsSerialPortOpen());
+    EXPECT_EQ(GetLostSerialPort(), path);
+    EXPECT_EQ(SendSerialString("x"), SerialNothingSent);
+
+    // Plugged in again: it opens and reads like any device, without the lost half line.
+    PtyDevice replugged;
+    ASSERT_EQ(OpenSerialPort(replugged.Path(), 115200, 0, 0), SerialSuccess);
+    EXPECT_EQ(GetLostSerialPort(), "");
+    SetSerialPortOpen(true);
+    Feed(replugged, "6\r\n7,8,9\r\n");
+    EXPECT_EQ(Stored(), (Rows{{7, 8, 9}}));
+
+    // Unplugged while acquisition is paused: noticed all the same.
+    std::thread reader(SerialThreadMain);
+    SetAcquisitionPaused(true);
+    testing::internal::CaptureStderr();
+    replugged.Unplug();
+    for (int i = 0; i < 500 && IsSerialPortOpen(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    StopSerialThread();
+    reader.join();
+    SerialThreadRunning = true;
+    EXPECT_FALSE(IsSerialPortOpen());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: Serial port " + replugged.Path() + " disconnected (the device hung up); the port was closed\n");
 }
 
 TEST_F(SerialReaderTest, RecordsEveryLineToCsv)

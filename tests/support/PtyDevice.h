@@ -35,12 +35,21 @@ public:
     }
     ~PtyDevice()
     {
-        close(master);
+        if (master >= 0)
+            close(master);
         if (slave >= 0)
             close(slave);
     }
     PtyDevice(const PtyDevice&) = delete;
     PtyDevice& operator=(const PtyDevice&) = delete;
+
+    // Closes the device side, as unplugging a USB adapter does: the program's
+    // side hangs up, and the path is gone.
+    void Unplug()
+    {
+        close(master);
+        master = -1;
+    }
 
     // The device path the program opens, e.g. "/dev/pts/3".
     const std::string& Path() const { return path; }

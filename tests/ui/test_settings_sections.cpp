@@ -5,6 +5,7 @@
 #include "serial/ChannelData.h"
 #include "serial/CsvRecorder.h"
 #include "serial/SerialPort.h"
+#include "serial/SerialReader.h"
 #include "support/ImGuiItemProbe.h"
 #include "support/PtyDevice.h"
 #include "support/UiHarness.h"
@@ -260,6 +261,25 @@ TEST_F(SettingsSections, OpenAndCloseThroughTheSection)
     EXPECT_TRUE(text.Contains("Baud Rate"));
     EXPECT_TRUE(ItemDrawn(ui, Serial("Open COM Port")));
     EXPECT_EQ(BaudRate, 57600u); // kept across open and close
+
+    // Unplugged while open: the reader closes the port, and the section says
+    // so, with no port left to list, until the next open.
+    ASSERT_TRUE(ClickItem(ui, Serial("Open COM Port")));
+    pty.Unplug();
+    ProcessSerialInput();
+    EXPECT_FALSE(IsSerialPortOpen());
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Device disconnected: " + devFolder + "/ttyACM0")) << text.Last();
+    PtyDevice replugged;
+    fs::remove(devFolder + "/ttyACM0");
+    Link(devFolder, "ttyACM0", replugged);
+    ASSERT_TRUE(ClickItem(ui, Serial("Open COM Port")));
+    EXPECT_TRUE(IsSerialPortOpen());
+    EXPECT_EQ(SendSerialString("again"), SerialSuccess);
+    EXPECT_EQ(replugged.Receive(), "again");
+    ASSERT_TRUE(ClickItem(ui, Serial("Close COM Port")));
+    ui.RunFrames(1);
+    EXPECT_FALSE(text.Contains("Device disconnected")) << text.Last();
 }
 
 TEST_F(SettingsSections, FailureMessageStaysUntilASuccessfulAttempt)
