@@ -177,14 +177,17 @@ void AIAnalysisEngine::Shutdown()
 }
 
 std::string AIAnalysisEngine::GenerateConversationalResponse(const std::string& question,
-                                                             const std::string& dataContext)
+                                                             const std::string& dataContext,
+                                                             const std::atomic<bool>* stop)
 {
     if (!IsReady())
         return "AI analysis engine is not ready. Please try again later.";
     try
     {
         const std::string prompt = BuildAnalysisPrompt(question, dataContext);
-        const std::string text = llama->GenerateCompletion(prompt, 0);
+        const std::string text = llama->GenerateCompletion(prompt, 0, stop);
+        if (stop != nullptr && stop->load())
+            return text;
         return FilterModelReply(text, question, dataContext);
     }
     catch (const std::exception& e)

@@ -48,7 +48,10 @@ public:
     bool Initialize();
     bool IsReady() const;
     void Shutdown();
-    std::string GenerateConversationalResponse(const std::string& question, const std::string& dataContext);
+    // stop, when given and set, ends the model's generation early; the text the
+    // model had then is returned unfiltered.
+    std::string GenerateConversationalResponse(const std::string& question, const std::string& dataContext,
+                                               const std::atomic<bool>* stop = nullptr);
 
 private:
     void AnalysisThread();

@@ -41,6 +41,13 @@ bool LlamaCppIntegration::ValidateConfig()
         std::cerr << "Invalid batch size: " << config.batch_size << std::endl;
         return false;
     }
+    // llama.cpp cannot decode a batch larger than its context and aborts.
+    if (config.batch_size > config.context_size)
+    {
+        std::cerr << "Invalid batch size: " << config.batch_size << " (larger than context size " << config.context_size
+                  << ")" << std::endl;
+        return false;
+    }
     if (config.threads < 1 || config.threads > 16)
     {
         std::cerr << "Invalid thread count: " << config.threads << std::endl;
@@ -118,6 +125,9 @@ bool LlamaCppIntegration::CreateContext()
     params.n_batch = config.batch_size;
     params.n_threads = (int32_t)config.threads;
     params.n_threads_batch = (int32_t)config.threads;
+    // Lets a stop request end a long decode between the library's compute steps.
+    params.abort_callback = &LlamaCppIntegration::AbortDecode;
+    params.abort_callback_data = this;
 
     ctx = backend->InitFromModel(model, params);
     if (ctx == nullptr)
@@ -188,6 +198,14 @@ void LlamaCppIntegration::Shutdown()
 
 bool LlamaCppIntegration::IsLoaded() const { return initialized && model != nullptr && ctx != nullptr; }
 
+bool LlamaCppIntegration::StopRequested() const
+{
+    const std::atomic<bool>* stop = stopRequest.load();
+    return stop != nullptr && stop->load();
+}
+
+bool LlamaCppIntegration::AbortDecode(void* self) { return static_cast<LlamaCppIntegration*>(self)->StopRequested(); }
+
 namespace
 {
 // Frees the batch on every way out of the completion.
@@ -197,13 +215,26 @@ struct BatchOwner
     llama_batch batch;
     ~BatchOwner() { backend.BatchFree(batch); }
 };
+
+// Holds the completion's stop request for the length of the call.
+struct StopScope
+{
+    std::atomic<const std::atomic<bool>*>& slot;
+    StopScope(std::atomic<const std::atomic<bool>*>& slot_, const std::atomic<bool>* stop) : slot(slot_)
+    {
+        slot = stop;
+    }
+    ~StopScope() { slot = nullptr; }
+};
 } // namespace
 
-std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, int32_t max_tokens)
+std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, int32_t max_tokens,
+                                                    const std::atomic<bool>* stop)
 {
     std::lock_guard<std::mutex> lock(mutex);
     if (!initialized || model == nullptr || ctx == nullptr)
         return "Error: LlamaCpp not initialized";
+    StopScope stopScope(stopRequest, stop);
 
     if (max_tokens == 0)
         max_tokens = (int32_t)config.max_tokens;
@@ -259,6 +290,11 @@ std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, i
 
     if (backend->Decode(ctx, batch) != 0)
     {
+        if (StopRequested())
+        {
+            std::cout << "Generation stopped at 0 tokens" << std::endl;
+            return std::string();
+        }
         std::cerr << "Failed to decode prompt" << std::endl;
         return "Error: Failed to decode prompt";
     }
@@ -270,6 +306,11 @@ std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, i
     std::vector<float> logits;
     while (generated < max_tokens)
     {
+        if (StopRequested())
+        {
+            std::cout << "Generation stopped at " << generated << " tokens" << std::endl;
+            break;
+        }
         if (generated > 0 && generated % 10 == 0)
             std::cout << "Generated " << generated << "/" << max_tokens << " tokens..." << std::endl;
 
@@ -345,6 +386,9 @@ std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, i
 
         if (backend->Decode(ctx, batch) != 0)
         {
+            // An aborted decode is the stop request, seen at the next step.
+            if (StopRequested())
+                continue;
             std::cerr << "Failed to decode token" << std::endl;
             break;
         }

@@ -39,7 +39,10 @@ public:
     bool Initialize();
     void Shutdown();
     bool IsLoaded() const;
-    std::string GenerateCompletion(const std::string& prompt, int32_t max_tokens);
+    // stop, when given, is read between tokens and while a batch decodes: once
+    // set, the completion ends early and returns the text it has.
+    std::string GenerateCompletion(const std::string& prompt, int32_t max_tokens,
+                                   const std::atomic<bool>* stop = nullptr);
 
 private:
     bool ValidateConfig();
@@ -48,6 +51,8 @@ private:
     void FreeContext();
     void FreeModel();
     void ShutdownLocked();
+    bool StopRequested() const;
+    static bool AbortDecode(void* self);
 
     const LlamaCppConfig config;
     std::atomic<llama_model*> model{nullptr};
@@ -55,5 +60,7 @@ private:
     std::atomic<bool> initialized{false};
     std::mutex mutex;
     uint64_t estimated_memory_bytes = 0;
+    // The running completion's stop request; null outside a completion.
+    std::atomic<const std::atomic<bool>*> stopRequest{nullptr};
     std::unique_ptr<LlamaBackend> backend;
 };

@@ -1,5 +1,7 @@
 #include "fake_llama_backend.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 namespace
@@ -42,6 +44,8 @@ public:
         std::lock_guard<std::mutex> lock(script->recordMutex);
         script->modelLoads++;
         script->lastModelParams = params;
+        if (script->crashOnLoad)
+            std::abort();
         if (script->failLoad)
             return nullptr;
         return reinterpret_cast<llama_model*>(&model);
@@ -66,6 +70,8 @@ public:
         std::lock_guard<std::mutex> lock(script->recordMutex);
         script->contextInits++;
         script->lastContextParams = params;
+        abortCallback = params.abort_callback;
+        abortData = params.abort_callback_data;
         if (script->failInitFromModelAt == script->contextInits)
             return nullptr;
         return reinterpret_cast<llama_context*>(&context);
@@ -132,8 +138,22 @@ public:
         if (script->inDecode.exchange(true))
             script->overlapDetected = true;
         script->decodeEntered++;
-        if (script->decodeDelay.count() > 0)
-            std::this_thread::sleep_for(script->decodeDelay);
+        // The delay passes in small steps, with the abort callback asked between
+        // them as the library's compute steps do.
+        const auto end = std::chrono::steady_clock::now() + script->decodeDelay;
+        do
+        {
+            if (abortCallback && abortCallback(abortData))
+            {
+                std::lock_guard<std::mutex> lock(script->recordMutex);
+                script->abortedDecodes++;
+                script->inDecode = false;
+                return 2;
+            }
+            if (std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                    std::chrono::milliseconds(1), end - std::chrono::steady_clock::now()));
+        } while (std::chrono::steady_clock::now() < end);
         std::vector<FakeDecodedToken> decoded;
         for (int32_t i = 0; i < batch.n_tokens && i < capacity; i++)
             decoded.push_back({batch.token[i], batch.pos[i], batch.logits[i] != 0});
@@ -195,6 +215,8 @@ private:
     FakeVocab vocab;
     int32_t capacity = 0;
     std::vector<FakeDecodedToken> lastBatch;
+    ggml_abort_callback abortCallback = nullptr;
+    void* abortData = nullptr;
 };
 } // namespace
 

@@ -35,6 +35,7 @@ struct FakeLlamaScript
 
     // Failures: call numbers count from 1; 0 means never.
     bool failLoad = false;
+    bool crashOnLoad = false; // the load takes the process down, as a damaged file can
     int failInitFromModelAt = 0;
     bool nullVocab = false;
     bool failTokenize = false;
@@ -48,6 +49,7 @@ struct FakeLlamaScript
     std::mutex recordMutex;
     int backendInits = 0, backendFrees = 0, modelLoads = 0, modelFrees = 0;
     int contextInits = 0, contextFrees = 0, decodes = 0, logitCalls = 0, pieceCalls = 0;
+    int abortedDecodes = 0; // decodes ended by the context's abort callback
     int liveBatches = 0;
     llama_model_params lastModelParams{};
     llama_context_params lastContextParams{};

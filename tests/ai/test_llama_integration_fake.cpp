@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -99,6 +100,17 @@ TEST(LlamaCppIntegrationFake, ValidationBoundsAndMessages)
         {[](LlamaCppConfig& c) { c.batch_size = 0; }, "Invalid batch size: 0\n"},
         {[](LlamaCppConfig& c) { c.batch_size = 2049; }, "Invalid batch size: 2049\n"},
         {[](LlamaCppConfig& c) { c.batch_size = 2048; }, ""},
+        // A batch larger than the context would abort inside llama.cpp.
+        {[](LlamaCppConfig& c) {
+             c.context_size = 512;
+             c.batch_size = 1024;
+         },
+         "Invalid batch size: 1024 (larger than context size 512)\n"},
+        {[](LlamaCppConfig& c) {
+             c.context_size = 512;
+             c.batch_size = 512;
+         },
+         ""},
         {[](LlamaCppConfig& c) { c.threads = 0; }, "Invalid thread count: 0\n"},
         {[](LlamaCppConfig& c) { c.threads = 17; }, "Invalid thread count: 17\n"},
         {[](LlamaCppConfig& c) { c.threads = 16; }, ""},
@@ -454,6 +466,45 @@ TEST(LlamaCppIntegrationFake, ProgressLinesAndTokenCount)
     CaptureStdout();
     EXPECT_EQ(llama->GenerateCompletion("q", -3), "");
     EXPECT_NE(GetCapturedStdout().find("Generated 0 tokens\n"), std::string::npos);
+}
+
+TEST(LlamaCppIntegrationFake, StopRequestEndsTheCompletionEarly)
+{
+    // Asked while the fourth token decodes: the decode is aborted through the
+    // context's callback, and the text so far comes back without an error.
+    auto s = Script();
+    std::atomic<bool> stop{false};
+    const int32_t n = s->VocabSize();
+    s->logitsByStep = [&stop, n](int step) {
+        if (step == 3)
+            stop = true;
+        return OneHotLogits(n, Tok("abcdefgh"[step % 8]));
+    };
+    auto llama = Ready(s);
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_EQ(llama->GenerateCompletion("q", 0, &stop), "abcd");
+    EXPECT_EQ(GetCapturedStderr(), "");
+    std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("Generation stopped at 4 tokens\nGenerated 4 tokens\n"), std::string::npos) << out;
+    EXPECT_EQ(s->abortedDecodes, 1);
+    EXPECT_EQ(s->liveBatches, 0);
+
+    // Asked before the prompt is decoded: nothing is generated.
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_EQ(llama->GenerateCompletion("q", 0, &stop), "");
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_NE(GetCapturedStdout().find("Generation stopped at 0 tokens\n"), std::string::npos);
+    EXPECT_EQ(s->abortedDecodes, 2);
+
+    // Without a request the completion runs to its end, also with the flag given.
+    stop = false;
+    CaptureStdout();
+    EXPECT_EQ(llama->GenerateCompletion("q", 0, &stop).size(), 8u);
+    EXPECT_EQ(llama->GenerateCompletion("q", 0).size(), 8u);
+    EXPECT_EQ(GetCapturedStdout().find("Generation stopped"), std::string::npos);
+    EXPECT_EQ(s->abortedDecodes, 2);
 }
 
 TEST(LlamaCppIntegrationFake, ContextRecreationFailureLosesTheContext)

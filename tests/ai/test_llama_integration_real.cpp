@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +99,36 @@ TEST_F(LlamaCppReal, LoadCompleteAndCompleteAgain)
     EXPECT_EQ(GetCapturedStdout(), "Shutting down LlamaCpp integration...\nFreeing context resources...\n"
                                    "Freeing model resources...\nLlamaCpp integration shutdown complete\n");
     EXPECT_EQ(llama.GenerateCompletion(prompt, 0), "Error: LlamaCpp not initialized");
+}
+
+TEST_F(LlamaCppReal, StopRequestAndABatchAsLargeAsTheContext)
+{
+    // A stop asked for before the prompt decodes: the library's abort callback
+    // ends the decode, and the completion returns empty without an error.
+    LlamaCppConfig config = Config(model);
+    config.batch_size = 512;
+    config.max_tokens = 64;
+    LlamaCppIntegration llama(config);
+    CaptureStdout();
+    ASSERT_TRUE(llama.Initialize());
+    std::atomic<bool> stop{true};
+    CaptureStderr();
+    EXPECT_EQ(llama.GenerateCompletion("What does channel 1 show?", 0, &stop), "");
+    std::string err = GetCapturedStderr();
+    std::string out = GetCapturedStdout();
+    EXPECT_EQ(err.find("Failed to decode"), std::string::npos) << err;
+    EXPECT_NE(out.find("Generation stopped at 0 tokens\n"), std::string::npos) << out;
+
+    // A prompt longer than a batch as large as the context is cut, and running
+    // out of context ends the completion with a failed decode, not an abort.
+    stop = false;
+    CaptureStdout();
+    CaptureStderr();
+    const std::string text = llama.GenerateCompletion(std::string(700, 'q'), 0, &stop);
+    GetCapturedStdout();
+    err = GetCapturedStderr();
+    EXPECT_NE(err.find("Failed to decode token\n"), std::string::npos) << err;
+    EXPECT_LE(text.size(), 256u); // one piece at most
 }
 
 TEST_F(LlamaCppReal, FilesThatAreNoModel)
