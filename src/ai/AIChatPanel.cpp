@@ -189,7 +189,13 @@ std::string AIChatPanel::GenerateResponse(const std::string& question, const std
         const std::string context = BuildDataContext(labels);
         if (context.find("No data streams currently active") != std::string::npos)
             return CannedChatReply(question, context);
-        return engine->GenerateConversationalResponse(question, context);
+        const std::string reply = engine->GenerateConversationalResponse(question, context, &stopReply);
+        if (stopReply.load())
+        {
+            const std::string note = "(Reply stopped: the AI model is being switched or closed.)";
+            return reply.empty() ? note : reply + "\n" + note;
+        }
+        return reply;
     }
     catch (const std::exception& e)
     {
@@ -354,6 +360,15 @@ void AIChatPanel::RenderInput()
         if (ImGui::IsKeyPressed(ImGuiKey_Backspace, true))
             RemoveLastUtf8(input);
     }
+    // Escape clears the line only when pressed in it. Keyboard navigation takes
+    // the focus off the line on the frame Escape goes down, so the focus of the
+    // last frame counts; Escape in the message list leaves the text alone.
+    if ((active || inputFocused) && ImGui::IsKeyPressed(ImGuiKey_Escape, true))
+    {
+        std::memset(input, 0, sizeof(input));
+        focusInput = true;
+    }
+    inputFocused = active;
 
     const ImU32 textColor = dark ? IM_COL32(255, 255, 255, 255) : IM_COL32(0, 0, 0, 255);
     const ImVec2 textPos(pos.x + 4.0f, pos.y + 4.0f);
@@ -400,8 +415,6 @@ void AIChatPanel::Update()
             thinkingPhase = 0.0f;
         }
     }
-    if (ImGui::IsWindowFocused() && ImGui::IsKeyPressed(ImGuiKey_Escape, true))
-        std::memset(input, 0, sizeof(input));
 }
 
 //-----------------------------------------------------------------------------
@@ -443,6 +456,22 @@ bool AIChatPanel::InitializeAI()
             PrintLine("Model file NOT found: " + path);
         }
 
+        // A load of this file that never returned in an earlier run most likely
+        // took the program down: do not try it again until the user chooses.
+        loadRefused.store(false);
+        if (!path.empty() && ReadModelLoadMarker() == path)
+        {
+            const std::string why = "The model file " + path +
+                                    " did not finish loading last time (the program may have crashed while "
+                                    "loading it), so it is not loaded again. Choose or download a model in "
+                                    "Settings > AI Model Settings to try again.";
+            PrintLine("Warning: " + why);
+            AddMessage(why, false);
+            loadRefused.store(true);
+            engine.reset();
+            return false;
+        }
+
         analysis.modelPath = path;
         engine.reset();
         if (ChatBackendFactory)
@@ -450,7 +479,23 @@ bool AIChatPanel::InitializeAI()
         else
             engine = std::make_unique<AIAnalysisEngine>(analysis);
 
-        if (engine->Initialize())
+        // The marker names the file while the library loads it; a crash leaves it behind.
+        const bool marked = WriteModelLoadMarker(path);
+        bool ready = false;
+        try
+        {
+            ready = engine->Initialize();
+        }
+        catch (...)
+        {
+            if (marked)
+                RemoveModelLoadMarker();
+            throw;
+        }
+        if (marked)
+            RemoveModelLoadMarker();
+
+        if (ready)
         {
             aiInitialized.store(true);
             currentModelIndex.store(config.modelId);
@@ -471,6 +516,9 @@ bool AIChatPanel::InitializeAI()
 
 void AIChatPanel::ShutdownAI()
 {
+    // A running reply holds the mutex until its model stops generating: ask it to
+    // stop now rather than wait for the whole reply.
+    stopReply.store(true);
     std::lock_guard<std::mutex> lock(mutex);
     if (engine)
     {
@@ -478,12 +526,24 @@ void AIChatPanel::ShutdownAI()
         engine.reset();
     }
     aiInitialized.store(false);
+    stopReply.store(false);
 }
 
 void AIChatPanel::CheckModelSwitch()
 {
     if (!aiInitialized.load())
+    {
+        // A refused model is tried again once the user has chosen or downloaded a model.
+        if (loadRefused.load() && ReadModelLoadMarker().empty())
+        {
+            ReloadAISettingsQuietly();
+            if (InitializeAI())
+                AddMessage("AI model reloaded successfully! Model is ready to use.", false);
+            else if (!loadRefused.load())
+                AddMessage("Failed to reload AI model. Please check model availability.", false);
+        }
         return;
+    }
     ReloadAISettingsQuietly();
     const AIConfig config = GetAIConfig();
     const int id = config.modelId;

@@ -77,6 +77,15 @@ public:
     float thinkingPhase = 0.0f;
     std::atomic<int> currentModelIndex{0};
 
+    // Set by ShutdownAI while it waits for the mutex: a running reply stops
+    // between tokens instead of running to its end.
+    std::atomic<bool> stopReply{false};
+    // The last InitializeAI refused the model because its load never finished
+    // in an earlier run; the switch check loads it once the user has chosen.
+    std::atomic<bool> loadRefused{false};
+    // The input line had keyboard focus on the last frame.
+    bool inputFocused = false;
+
     // The history is also written by a reload on the download thread.
     std::mutex messagesMutex;
 };

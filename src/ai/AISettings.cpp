@@ -1,11 +1,19 @@
 #include "ai/AISettings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <sstream>
 
 std::string aiSettingsFileName = "ai_settings.cfg";
 int32_t selectedModel = 1;
@@ -51,11 +59,25 @@ static ParseResult ParseLeadingInt(const std::string& text, int32_t& out)
     return ParseResult::Ok;
 }
 
+// A value cut to a readable length, at a character boundary.
+static std::string EchoOf(const std::string& value)
+{
+    const size_t limit = 80;
+    if (value.size() <= limit)
+        return value;
+    size_t end = limit;
+    while (end > 0 && ((unsigned char)value[end] & 0xC0) == 0x80)
+        end--;
+    return value.substr(0, end) + "...";
+}
+
 static void ReportBadModelValue(const std::string& value, ParseResult result)
 {
-    if (!ReportedBadModelValues.insert(value).second)
+    // Keyed by the echo and the length, so a huge value is not kept whole.
+    const std::string echo = EchoOf(value);
+    if (!ReportedBadModelValues.insert(echo + "#" + std::to_string(value.size())).second)
         return;
-    std::cout << "Warning: ai_model value \"" << value << "\" in " << aiSettingsFileName
+    std::cout << "Warning: ai_model value \"" << echo << "\" in " << aiSettingsFileName
               << (result == ParseResult::OutOfRange ? " is out of range" : " is not a number") << ", keeping model "
               << selectedModel << std::endl;
 }
@@ -114,24 +136,71 @@ void LoadAISettings()
     LoadAISettingsLocked(false);
 }
 
+static std::atomic<bool> LastSaveFailed{false};
+
+bool AISettingsSaveFailed() { return LastSaveFailed.load(); }
+
+// Writes all of text to a new file at path and makes it durable; false on any failure.
+static bool WriteWholeFile(const std::string& path, const std::string& text, mode_t mode)
+{
+    // A file left by an earlier failed save goes; the new one is made afresh.
+    ::unlink(path.c_str());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    size_t written = 0;
+    while (ok && written < text.size())
+    {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n > 0)
+            written += (size_t)n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            ok = false;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
 void SaveAISettings()
 {
     std::lock_guard<std::mutex> lock(AISettingsMutex);
-    std::ofstream file(aiSettingsFileName, std::ios::out | std::ios::trunc);
-    if (!file.is_open())
+    std::ostringstream text;
+    text << "ai_model=" << selectedModel << "\n";
+    text << "ai_enabled=" << (aiEnabled ? "true" : "false") << "\n";
+
+    // The new file goes beside the old one (a rename stays within one file
+    // system) and keeps its permissions. A link is followed to its file; anything
+    // but a regular file in the way (a directory, a device) is never replaced.
+    std::error_code error;
+    std::filesystem::path target(aiSettingsFileName);
+    if (std::filesystem::is_symlink(target, error))
     {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, error);
+        if (!error)
+            target = resolved;
+    }
+    const std::filesystem::file_status status = std::filesystem::status(target, error);
+    const bool replaceable = !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+    const mode_t mode = std::filesystem::exists(status) ? ((mode_t)status.permissions() & 07777) : 0666;
+    const std::string temp = target.string() + ".tmp";
+    std::string reason = "not a regular file";
+    if (!replaceable || !WriteWholeFile(temp, text.str(), mode) || ::rename(temp.c_str(), target.c_str()) != 0)
+    {
+        if (replaceable)
+        {
+            reason = std::strerror(errno);
+            ::unlink(temp.c_str());
+        }
         std::cout << "Failed to save AI settings to " << aiSettingsFileName << std::endl;
+        std::cerr << "Error: " << aiSettingsFileName << ": " << reason << "; the file is left as it was" << std::endl;
+        LastSaveFailed = true;
         return;
     }
-    file << "ai_model=" << selectedModel << "\n";
-    file << "ai_enabled=" << (aiEnabled ? "true" : "false") << "\n";
-    file.close();
-    // A full disk shows only here; do not call that a save.
-    if (file.fail())
-    {
-        std::cout << "Failed to save AI settings to " << aiSettingsFileName << std::endl;
-        return;
-    }
+    LastSaveFailed = false;
     std::cout << "AI settings saved to " << aiSettingsFileName << std::endl;
 }
 
@@ -211,4 +280,38 @@ void SetAIEnabled(bool enabled)
 {
     std::lock_guard<std::mutex> lock(AISettingsMutex);
     aiEnabled = enabled;
+}
+
+std::string ModelLoadMarkerPath()
+{
+    const std::filesystem::path settings(aiSettingsFileName);
+    return (settings.parent_path() / "ai_model_loading.marker").string();
+}
+
+bool WriteModelLoadMarker(const std::string& modelPath)
+{
+    // Written whole before the load starts: a crash of the process keeps it.
+    const std::string path = ModelLoadMarkerPath();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    const ssize_t n = ::write(fd, modelPath.data(), modelPath.size());
+    const bool ok = ::close(fd) == 0 && n == (ssize_t)modelPath.size();
+    if (!ok)
+        ::unlink(path.c_str());
+    return ok;
+}
+
+void RemoveModelLoadMarker() { ::unlink(ModelLoadMarkerPath().c_str()); }
+
+std::string ReadModelLoadMarker()
+{
+    std::error_code error;
+    const std::string path = ModelLoadMarkerPath();
+    if (!std::filesystem::is_regular_file(path, error))
+        return std::string();
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }

@@ -35,7 +35,11 @@ struct AIConfig
 };
 
 void LoadAISettings();
+// Writes a new file beside the old one and renames it over it, so a failed save
+// leaves the old file whole.
 void SaveAISettings();
+// The last save failed; cleared by the next save that succeeds.
+bool AISettingsSaveFailed();
 void ReloadAISettingsQuietly();
 bool IsAIEnabled();
 AIConfig GetAIConfig();
@@ -44,6 +48,16 @@ AIConfig GetAIConfig();
 int32_t GetSelectedModel();
 void SetSelectedModel(int32_t model);
 void SetAIEnabled(bool enabled);
+
+// The model-load marker, a file beside the settings file that names the model
+// file whose load is under way. A crash inside the library leaves it behind, and
+// that file is then not loaded again until the user chooses or downloads a model.
+std::string ModelLoadMarkerPath();
+// False when the marker cannot be written; the load goes ahead anyway.
+bool WriteModelLoadMarker(const std::string& modelPath);
+void RemoveModelLoadMarker();
+// The model file the marker names, or empty when there is no marker.
+std::string ReadModelLoadMarker();
 
 // The catalogue id of a selectedModel value: 0, 1 and 2 stay, anything else is 1.
 int32_t ModelIdFromSelection(int32_t selection);

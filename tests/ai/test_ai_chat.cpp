@@ -217,6 +217,65 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     EXPECT_NE(out.find("Failed to reload AI model.\n"), std::string::npos);
 }
 
+TEST(AIChatPanel, AModelWhoseLoadCrashedIsNotLoadedAgainUntilChosen)
+{
+    ChatDirectory dir;
+    dir.Settings(1, true);
+    const std::string model = dir.ModelFile(1);
+    auto crashing = ScriptReplying("x");
+    crashing->crashOnLoad = true;
+    dir.UseScript(crashing);
+    // The library takes the process down while loading: the marker stays behind.
+    EXPECT_DEATH(InitializeAIChat(), "");
+    EXPECT_EQ(ReadModelLoadMarker(), model);
+
+    // The next start does not load that file; the chat and the console say why.
+    auto script = ScriptReplying("x");
+    dir.UseScript(script);
+    CaptureStdout();
+    InitializeAIChat();
+    std::string out = GetCapturedStdout();
+    ASSERT_TRUE(AIChatPanelInstance);
+    AIChatPanel& panel = *AIChatPanelInstance;
+    EXPECT_EQ(script->modelLoads, 0);
+    EXPECT_FALSE(panel.aiInitialized.load());
+    const std::string why = "The model file " + model +
+                            " did not finish loading last time (the program may have crashed while loading it), so "
+                            "it is not loaded again. Choose or download a model in Settings > AI Model Settings to "
+                            "try again.";
+    EXPECT_EQ(LastText(panel), why);
+    EXPECT_NE(out.find("Warning: " + why + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("AI analysis engine initialization failed - AI model unavailable\n"), std::string::npos);
+    panel.CheckModelSwitch();
+    EXPECT_EQ(script->modelLoads, 0);
+
+    // The user chooses a model (the settings section removes the marker): the
+    // next frame loads it, and a load that returns leaves no marker.
+    RemoveModelLoadMarker();
+    CaptureStdout();
+    panel.CheckModelSwitch();
+    GetCapturedStdout();
+    EXPECT_EQ(script->modelLoads, 1);
+    EXPECT_TRUE(panel.aiInitialized.load());
+    EXPECT_EQ(LastText(panel), "AI model reloaded successfully! Model is ready to use.");
+    EXPECT_EQ(ReadModelLoadMarker(), "");
+    CaptureStdout();
+    ShutdownAIChat();
+
+    // A failed load leaves none either; a marker naming another file stops nothing.
+    auto failing = ScriptReplying("x");
+    failing->failLoad = true;
+    dir.UseScript(failing);
+    EXPECT_FALSE(AIChatPanel().InitializeAI());
+    EXPECT_EQ(ReadModelLoadMarker(), "");
+    ASSERT_TRUE(WriteModelLoadMarker((dir.path / "other.gguf").string()));
+    dir.UseScript(script);
+    AIChatPanel other;
+    EXPECT_TRUE(other.InitializeAI());
+    GetCapturedStdout();
+    RemoveModelLoadMarker();
+}
+
 TEST(AIChatPanel, GlobalPanelLife)
 {
     ChatDirectory dir;

@@ -56,14 +56,46 @@ TEST(AIChatConcurrency, ReplyBesidePollingAndShutdown)
     EXPECT_EQ(m[3].text, "Please wait for the current response to complete...");
     EXPECT_EQ(script->modelLoads, 1);
 
-    // Shut down while a reply runs: it waits for the task, then frees the model.
-    const int decodesBefore = script->decodeEntered.load();
+    // A long reply (768 tokens at 50 ms each): a model switch stops it between
+    // tokens; the reply still arrives, after the switch's line, and says so.
+    const int32_t n = script->VocabSize();
+    script->logitsByStep = [n](int step) { return OneHotLogits(n, 3 + 'a' + step % 26); };
+    script->decodeDelay = std::chrono::milliseconds(50);
+    dir.ModelFile(0);
+    int decodesBefore = script->decodeEntered.load();
+    panel.SendMessage("Tell me everything.");
+    while (script->decodeEntered.load() < decodesBefore + 3)
+        std::this_thread::yield();
+    dir.Settings(0, true);
+    panel.CheckModelSwitch();
+    EXPECT_EQ(panel.GetMessages().back().text, "AI model switched successfully! New model is ready.");
+    const std::string stopped = panel.pendingResponse.get();
+    panel.isProcessing.store(false);
+    EXPECT_NE(stopped.find("(Reply stopped: the AI model is being switched or closed.)"), std::string::npos) << stopped;
+    EXPECT_LT(script->decodeEntered.load(), decodesBefore + 100);
+
+    // Shut down while a long reply runs: the reply stops, the model is freed.
+    decodesBefore = script->decodeEntered.load();
     panel.SendMessage("Once more?");
-    while (script->decodeEntered.load() == decodesBefore)
+    while (script->decodeEntered.load() < decodesBefore + 3)
         std::this_thread::yield();
     ShutdownAIChat();
     EXPECT_FALSE(AIChatPanelInstance);
-    EXPECT_EQ(script->modelFrees, 1);
+    EXPECT_EQ(script->modelFrees, 2);
+    EXPECT_LT(script->decodeEntered.load(), decodesBefore + 100);
+
+    // Shut down while a very long prompt decode runs: the library's abort
+    // callback ends it.
+    script->decodeDelay = std::chrono::minutes(10);
+    InitializeAIChat();
+    ASSERT_TRUE(AIChatPanelInstance);
+    decodesBefore = script->decodeEntered.load();
+    const int abortedBefore = script->abortedDecodes;
+    AIChatPanelInstance->SendMessage("What now?");
+    while (script->decodeEntered.load() == decodesBefore)
+        std::this_thread::yield();
+    ShutdownAIChat();
+    EXPECT_EQ(script->abortedDecodes, abortedBefore + 1);
     EXPECT_FALSE(script->overlapDetected.load());
     GetCapturedStdout();
     {

@@ -21,6 +21,16 @@ namespace
 {
 const char* ChatTitle = "AI Assistant";
 const std::string NoData = "No data streams currently active. Connect a serial device to see real-time data.";
+
+// The chat's message list, a child window of the chat window.
+ImGuiWindow* MessageList()
+{
+    for (ImGuiWindow* w : GImGui->Windows)
+        if (w->ParentWindow && std::string(w->ParentWindow->Name) == ChatTitle &&
+            std::string(w->Name).find("MessageArea") != std::string::npos)
+            return w;
+    return nullptr;
+}
 } // namespace
 
 TEST(AIChatUi, DockedChatAnswersATypedQuestion)
@@ -79,6 +89,23 @@ TEST(AIChatUi, DockedChatAnswersATypedQuestion)
         // Enter on an empty line sends nothing.
         ui.PressKey(ImGuiKey_Enter);
         EXPECT_EQ(AIChatPanelInstance->GetMessages().size(), 3u);
+
+        // Escape in the message list keeps the typed text; in the line it clears it.
+        for (char c : std::string("keep me"))
+            ImGui::GetIO().AddInputCharacter((unsigned)c);
+        ui.RunFrames(1);
+        ASSERT_STREQ(AIChatPanelInstance->input, "keep me");
+        ImGuiWindow* list = MessageList();
+        ASSERT_NE(list, nullptr);
+        ui.Click(list->InnerRect.GetCenter());
+        ASSERT_EQ(GImGui->NavWindow, list);
+        ui.PressKey(ImGuiKey_Escape);
+        ui.RunFrames(1);
+        EXPECT_STREQ(AIChatPanelInstance->input, "keep me");
+        AIChatPanelInstance->focusInput = true;
+        ui.RunFrames(2);
+        ui.PressKey(ImGuiKey_Escape);
+        EXPECT_STREQ(AIChatPanelInstance->input, "");
 
         // AI off: the panel goes on the next Dashboard frame.
         chat.Settings(1, false);

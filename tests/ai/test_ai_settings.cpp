@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using testing::internal::CaptureStdout;
@@ -131,6 +134,11 @@ TEST_F(AISettingsTest, ValueThatIsNoNumberKeepsTheCurrentOneAndSaysSoOnce)
         EXPECT_EQ(selectedModel, 0) << text;
         EXPECT_NE(out.find("Warning: ai_model value"), std::string::npos) << text;
     }
+    // A huge value is echoed cut to a readable length.
+    out = Load("ai_model=" + std::string(10'000'000, 'x') + "\n");
+    EXPECT_NE(out.find("Warning: ai_model value \"" + std::string(80, 'x') + "...\" in "), std::string::npos);
+    EXPECT_LT(out.size(), 400u);
+
     Load("ai_model=2147483647\n");
     EXPECT_EQ(selectedModel, 2147483647);
     Load("ai_model=-2147483648\n");
@@ -236,11 +244,50 @@ TEST_F(AISettingsTest, FailedSaveKeepsTheValuesInMemory)
     EXPECT_TRUE(aiEnabled);
     EXPECT_EQ(Read(), "ai_model=0\nai_enabled=false\n");
 
-    // A write that fails after the open (a full disk) is no save either.
+    EXPECT_TRUE(AISettingsSaveFailed());
+
+    // A device in the file's place is never replaced.
     aiSettingsFileName = "/dev/full";
     CaptureStdout();
     SaveAISettings();
     EXPECT_EQ(GetCapturedStdout(), "Failed to save AI settings to /dev/full\n");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+
+    // A write that fails after the new file is open (the disk fills up: here a
+    // file size limit) leaves the old file whole and no stray file beside it.
+    aiSettingsFileName = file;
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{10, 10};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        dup2(pipeFds[1], STDOUT_FILENO);
+        SaveAISettings();
+        std::cout.flush();
+        _exit(AISettingsSaveFailed() ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    std::string childOut;
+    char buf[256];
+    for (ssize_t n; (n = read(pipeFds[0], buf, sizeof(buf))) > 0;)
+        childOut.append(buf, (size_t)n);
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(childOut, "Failed to save AI settings to " + file + "\n");
+    EXPECT_EQ(Read(), "ai_model=0\nai_enabled=false\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2); // the file and sub
+
+    // The next good save replaces the file and clears the failure.
+    CaptureStdout();
+    SaveAISettings();
+    GetCapturedStdout();
+    EXPECT_FALSE(AISettingsSaveFailed());
+    EXPECT_EQ(Read(), "ai_model=2\nai_enabled=true\n");
 }
 
 TEST_F(AISettingsTest, DirectoryInPlaceOfTheFileCountsAsMissing)
