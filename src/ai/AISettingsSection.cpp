@@ -32,6 +32,8 @@ void AIModelSettingsPage()
         else
             std::cout << "AI disabled" << std::endl;
     }
+    if (AISettingsSaveFailed())
+        ImGui::TextColored(AbsentColor, "Failed to save AI settings to %s", aiSettingsFileName.c_str());
     if (!enabled)
         return;
     ImGui::Separator();
@@ -79,6 +81,8 @@ void AIModelSelectionSection()
         if (ImGui::RadioButton(choice.label, GetSelectedModel() == id))
         {
             SetSelectedModel(id);
+            // The user's choice lifts the block on a model whose load crashed.
+            RemoveModelLoadMarker();
             SaveAISettings();
             std::cout << choice.consoleLine << std::endl;
         }
@@ -177,6 +181,8 @@ void AIConfigurationSection()
         }
         else if (ImGui::Button("Download Selected Model"))
             StartModelDownload();
+        if (state.refusedWhileCancelledRuns)
+            ImGui::TextColored(AbsentColor, "%s", CancelledDownloadStillRuns);
     }
     if (ImGui::Button("Clear Model Cache"))
         std::cout << "Clearing model cache..." << std::endl;

@@ -19,6 +19,9 @@ int32_t downloadingModel = -1;
 std::string downloadStatus;
 
 static std::atomic<bool> DownloadThreadRunning{false};
+static bool DownloadRefused = false; // guarded by downloadStateMutex
+
+const char* const CancelledDownloadStillRuns = "A cancelled download is still running; wait for it to end";
 
 static void SetDownloadStatus(const std::string& status)
 {
@@ -34,6 +37,7 @@ ModelDownloadState GetModelDownloadState()
     state.downloadProgress = downloadProgress;
     state.downloadingModel = downloadingModel;
     state.downloadStatus = downloadStatus;
+    state.refusedWhileCancelledRuns = DownloadRefused;
     return state;
 }
 
@@ -50,7 +54,8 @@ void StartModelDownload()
         // A cancelled transfer may still be writing the same file: refuse a second one.
         if (DownloadThreadRunning.load())
         {
-            std::cout << "A cancelled download is still running; wait for it to end" << std::endl;
+            std::cout << CancelledDownloadStillRuns << std::endl;
+            DownloadRefused = true;
             return;
         }
         std::cout << "Starting download for model " << selected << " (downloadingModel was: " << downloadingModel << ")"
@@ -111,6 +116,8 @@ void ModelDownloadThread()
             SetDownloadStatus("Download completed! Reloading model...");
             std::cout << "Model download completed successfully!" << std::endl;
             std::this_thread::sleep_for(std::chrono::seconds(1));
+            // A fresh download lifts the block on a model whose load crashed.
+            RemoveModelLoadMarker();
             SaveAISettings();
             ReloadAIChatModel();
             SetDownloadStatus("Model ready!");
@@ -137,8 +144,9 @@ void ModelDownloadThread()
         downloadingModel = -1;
         std::cout << "Download state reset - isDownloading: " << (int)isDownloading
                   << ", downloadingModel: " << downloadingModel << std::endl;
+        DownloadRefused = false;
+        DownloadThreadRunning = false;
     }
-    DownloadThreadRunning = false;
 }
 
 bool ModelManager::DownloadModel(int id, std::function<void(int)> progress)
@@ -149,6 +157,12 @@ bool ModelManager::DownloadModel(int id, std::function<void(int)> progress)
     ModelInfo& info = it->second;
     if (info.downloaded)
         return true;
+    // No path when the working directory could not be read.
+    if (info.localPath.empty())
+    {
+        std::cout << "Download failed - no model path (the working directory cannot be read)" << std::endl;
+        return false;
+    }
     const std::filesystem::path path(info.localPath);
     std::cout << "Download path: " << path.string() << std::endl;
     try
@@ -218,6 +232,8 @@ struct DownloadSink
 {
     const std::string* path = nullptr;
     FILE* file = nullptr;
+    CURL* curl = nullptr;
+    std::atomic<int64_t>* announcedBytes = nullptr;
 };
 
 static size_t WriteToFile(char* data, size_t size, size_t count, void* user)
@@ -225,6 +241,11 @@ static size_t WriteToFile(char* data, size_t size, size_t count, void* user)
     DownloadSink* sink = static_cast<DownloadSink*>(user);
     if (!sink->file)
     {
+        // The headers of the answer that carries the body are in by now.
+        curl_off_t length = -1;
+        if (sink->announcedBytes &&
+            curl_easy_getinfo(sink->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0)
+            sink->announcedBytes->store((int64_t)length);
         sink->file = std::fopen(sink->path->c_str(), "wb");
         if (!sink->file)
             return 0;
@@ -234,7 +255,8 @@ static size_t WriteToFile(char* data, size_t size, size_t count, void* user)
     return std::fwrite(data, 1, size * count, sink->file);
 }
 
-void RunDownloadCommand(const DownloadCommand& command, int& resultCode, std::atomic<bool>& done)
+void RunDownloadCommand(const DownloadCommand& command, int& resultCode, std::atomic<bool>& done,
+                        std::atomic<int64_t>* announcedBytes)
 {
     static std::once_flag curl_init;
     std::call_once(curl_init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -242,8 +264,10 @@ void RunDownloadCommand(const DownloadCommand& command, int& resultCode, std::at
     int result = -1;
     DownloadSink sink;
     sink.path = &command.outputPath;
+    sink.announcedBytes = announcedBytes;
     if (CURL* curl = curl_easy_init())
     {
+        sink.curl = curl;
         curl_easy_setopt(curl, CURLOPT_URL, command.url.c_str());
         curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -300,13 +324,15 @@ bool ModelManager::DownloadFile(const std::string& url, const std::string& outpu
         std::cout << "Download progress: 0%" << std::endl;
     }
 
-    const uint64_t expected = ExpectedDownloadSize(url, outputPath);
+    // The guess from the name holds until the server announces the real size.
+    uint64_t expected = ExpectedDownloadSize(url, outputPath);
+    std::atomic<int64_t> announced{0};
     int result_code = -1;
     std::atomic<bool> done{false};
     std::thread worker;
     try
     {
-        worker = std::thread(RunDownloadCommand, std::cref(command), std::ref(result_code), std::ref(done));
+        worker = std::thread(RunDownloadCommand, std::cref(command), std::ref(result_code), std::ref(done), &announced);
     }
     catch (const std::exception& e)
     {
@@ -319,10 +345,10 @@ bool ModelManager::DownloadFile(const std::string& url, const std::string& outpu
     int polls = 0;
     uint64_t last_reported = 0;
     bool file_seen = false;
+    bool size_announced = false;
+    // Watches until the transfer ends, however long that takes.
     while (!done.load())
     {
-        if (polls >= 1000)
-            break;
         polls++;
         std::error_code ec;
         if (!fs::exists(outputPath, ec))
@@ -338,6 +364,13 @@ bool ModelManager::DownloadFile(const std::string& url, const std::string& outpu
                 std::cout << "Download started - file detected: " << outputPath << std::endl;
             }
             const uintmax_t size = fs::file_size(outputPath, ec);
+            if (!size_announced && announced.load() > 0)
+            {
+                size_announced = true;
+                expected = (uint64_t)announced.load();
+                std::cout << "Debug: Server announced size = " << expected << " bytes (" << expected / MiB << "MB)"
+                          << std::endl;
+            }
             if (!ec && size != 0)
             {
                 uint64_t percent = (uint64_t)size * 100 / expected;

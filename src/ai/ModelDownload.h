@@ -21,6 +21,9 @@ struct ModelDownloadState
     int32_t downloadProgress = 0;
     int32_t downloadingModel = -1;
     std::string downloadStatus;
+    // A download was refused because a cancelled one is still writing; cleared
+    // when that one ends.
+    bool refusedWhileCancelledRuns = false;
 };
 
 // One consistent copy of the four values, for drawing.
@@ -38,14 +41,20 @@ bool IsModelDownloadThreadRunning();
 void ModelDownloadThread();
 void ModelDownloadProgress(int percent);
 
+// Console line and section text when a download is refused for that reason.
+extern const char* const CancelledDownloadStillRuns;
+
 // The worker's job: fetch url into outputPath, creating the file when the first
 // data arrives. resultCode is the transfer's result (0 for success).
+// announcedBytes, when given, receives the size the server announces for the
+// body (set before the file is created; left alone when none is announced).
 struct DownloadCommand
 {
     std::string url;
     std::string outputPath;
 };
-void RunDownloadCommand(const DownloadCommand& command, int& resultCode, std::atomic<bool>& done);
+void RunDownloadCommand(const DownloadCommand& command, int& resultCode, std::atomic<bool>& done,
+                        std::atomic<int64_t>* announcedBytes = nullptr);
 
 // Expected size in bytes of a download, from patterns in its URL and path.
 uint64_t ExpectedDownloadSize(const std::string& url, const std::string& outputPath);

@@ -5,7 +5,9 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <iostream>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -137,18 +139,38 @@ static const CatalogueRow Catalogue[3] = {
      "llama-3.2-8b-instruct.Q4_K_M.gguf", 800, 4096, 256, 12, 1},
 };
 
+// The models directory under the working directory, or empty when the working
+// directory cannot be read (removed, or no longer reachable). The catalogue is
+// built every frame: the failure is reported once, until the directory is back.
+static std::string ModelsDirectory()
+{
+    static std::atomic<bool> reported{false};
+    std::error_code error;
+    const std::filesystem::path cwd = std::filesystem::current_path(error);
+    if (error)
+    {
+        if (!reported.exchange(true))
+            std::cerr << "Error: Cannot read the working directory (" << error.message()
+                      << "); the AI models are not available" << std::endl;
+        return std::string();
+    }
+    reported = false;
+    return (cwd / "application" / "ai" / "models").string();
+}
+
 ModelInfo ModelManager::BuildModelInfo(int id)
 {
     ModelInfo info;
     info.id = id;
-    const std::string models_dir = (std::filesystem::current_path() / "application" / "ai" / "models").string();
+    const std::string models_dir = ModelsDirectory();
     if (id >= 0 && id <= 2)
     {
         const CatalogueRow& row = Catalogue[id];
         info.name = row.name;
         info.description = row.description;
         info.downloadUrl = GetModelHostUrl() + "/" + row.owner + "/" + row.repository + "/resolve/main/" + row.file;
-        info.localPath = models_dir + "/" + row.subDir + "/" + row.localFile;
+        if (!models_dir.empty())
+            info.localPath = models_dir + "/" + row.subDir + "/" + row.localFile;
         info.expectedSizeMB = row.expectedSizeMB;
         info.contextSize = row.contextSize;
         info.batchSize = row.batchSize;

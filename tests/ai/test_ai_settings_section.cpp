@@ -4,11 +4,13 @@
 #include "ai/ModelDownload.h"
 #include "ai/ModelManager.h"
 #include "support/ImGuiItemProbe.h"
+#include "support/LocalHttpServer.h"
 #include "support/UiHarness.h"
 #include "ui/Sidebar.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -87,9 +89,12 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_TRUE(text.Contains("AI Configuration:"));
     EXPECT_TRUE(text.Contains("RAM: 30GB available"));
 
-    // The 8B choice with its file absent.
+    // The 8B choice with its file absent. Choosing lifts the block that a
+    // crashed model load left.
+    ASSERT_TRUE(WriteModelLoadMarker("/models/crashed.gguf"));
     ASSERT_TRUE(ClickItem(ui, AI("Llama 3.2 8B (8B parameters)")));
     ui.RunFrames(1);
+    EXPECT_EQ(ReadModelLoadMarker(), "");
     EXPECT_EQ(GetSelectedModel(), 2);
     EXPECT_NE(ReadFile("ai_settings.cfg").find("ai_model=2"), std::string::npos);
     EXPECT_GE(console.FindOut("Selected Llama 3.2 8B model"), 0);
@@ -152,4 +157,56 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     SetSelectedModel(7);
     ui.RunFrames(1);
     EXPECT_TRUE(text.Contains("Current Model: Unknown"));
+}
+
+TEST_F(AISettingsSectionTest, FailuresShownInTheSectionAndNoWorkingDirectory)
+{
+    FrameText text;
+    // A save that fails is shown until one succeeds.
+    fs::create_directories("ai_settings.cfg");
+    ASSERT_TRUE(ClickItem(ui, AI("Enable AI Chat and Intelligent Analysis")));
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Failed to save AI settings to ai_settings.cfg"));
+    fs::remove("ai_settings.cfg");
+    ASSERT_TRUE(ClickItem(ui, AI("Llama 3.2 3B (3.2B parameters)")));
+    ui.RunFrames(1);
+    EXPECT_FALSE(text.Contains("Failed to save AI settings"));
+
+    // A second download while a cancelled one still writes: refused, and the
+    // section says why until the cancelled one has ended.
+    LocalHttpServer server;
+    HttpRoute slow;
+    slow.bodySize = 4 * 1048576;
+    slow.chunkDelayMs = 40;
+    server.AddRoute("/bartowski/Llama-3.2-3B-Instruct-GGUF/resolve/main/Llama-3.2-3B-Instruct-Q4_K_M.gguf", slow);
+    SetModelHostUrl(server.BaseUrl());
+    ScrollToBottom();
+    ASSERT_TRUE(ClickItem(ui, AI("Download Selected Model")));
+    ScrollToBottom();
+    ASSERT_TRUE(ClickItem(ui, AI("Cancel Download")));
+    ScrollToBottom();
+    ASSERT_TRUE(ClickItem(ui, AI("Download Selected Model")));
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains(CancelledDownloadStillRuns));
+    EXPECT_GE(console.FindOut(CancelledDownloadStillRuns), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
+        ui.RunFrames(1);
+    ui.RunFrames(1);
+    EXPECT_FALSE(text.Contains(CancelledDownloadStillRuns));
+    SetModelHostUrl("https://huggingface.co");
+
+    // The working directory removed while the section shows: the models are not
+    // available, one console line says why, and the program goes on.
+    const fs::path gone = fs::temp_directory_path() / ("dravik-gone-" + std::to_string(getpid()));
+    fs::create_directories(gone);
+    fs::current_path(gone);
+    fs::remove(gone);
+    ui.RunFrames(5);
+    EXPECT_TRUE(ItemDrawn(ui, AI("Download Selected Model")));
+    int lines = 0;
+    for (const std::string& line : console.ErrLines())
+        lines += line.find("Error: Cannot read the working directory") == 0;
+    EXPECT_EQ(lines, 1);
+    fs::current_path(dir.Path());
 }

@@ -26,6 +26,8 @@ struct HttpRoute
     uint64_t sentSize = UINT64_MAX;
     size_t chunkSize = 65536;
     int chunkDelayMs = 0;
+    // Without it the body's end is the connection's close.
+    bool announceLength = true;
 };
 
 class LocalHttpServer
@@ -127,8 +129,9 @@ private:
         }
         const std::string header =
             "HTTP/1.1 " + std::to_string(route.status) + (route.status == 200 ? " OK" : " Error") +
-            "\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(route.bodySize) +
-            "\r\nConnection: close\r\n\r\n";
+            "\r\nContent-Type: application/octet-stream\r\n" +
+            (route.announceLength ? "Content-Length: " + std::to_string(route.bodySize) + "\r\n" : std::string()) +
+            "Connection: close\r\n\r\n";
         if (!SendAll(fd, header.data(), header.size()))
             return;
         const uint64_t to_send = route.sentSize < route.bodySize ? route.sentSize : route.bodySize;
