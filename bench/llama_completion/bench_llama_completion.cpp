@@ -6,6 +6,7 @@
 #include "ai/LlamaCppIntegration.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,35 @@ int main(int argc, char** argv)
     }
     saved = std::cout.rdbuf(sink.rdbuf());
     llama.Shutdown();
+
+    // How soon a stop request ends a completion: once during a long prompt
+    // decode (one batch of about 2000 tokens), once during generation.
+    LlamaCppConfig longConfig = config;
+    longConfig.batch_size = 2048;
+    longConfig.max_tokens = 2048;
+    LlamaCppIntegration longLlama(longConfig);
+    longLlama.Initialize();
+    const std::string longPrompt(2000, 'v');
+    auto timed = [&](int maxTokens, int stopAfterMs) {
+        std::atomic<bool> stop{false};
+        std::thread stopper;
+        if (stopAfterMs >= 0)
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+                stop = true;
+            });
+        const auto t0 = std::chrono::steady_clock::now();
+        longLlama.GenerateCompletion(longPrompt, maxTokens, &stop);
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        if (stopper.joinable())
+            stopper.join();
+        return ms - std::max(stopAfterMs, 0);
+    };
+    const double decodeMs = timed(1, -1);
+    const double promptStopMs = timed(1, (int)(decodeMs / 2));
+    const double generateMs = timed(2048, -1);
+    const double generateStopMs = timed(2048, (int)(decodeMs + (generateMs - decodeMs) / 2));
+    longLlama.Shutdown();
     std::cout.rdbuf(saved);
     fs::remove_all(dir);
 
@@ -138,5 +168,9 @@ int main(int argc, char** argv)
                 "%.1f tokens/s)\n",
                 b, bestB, Median(theirsEval));
     std::printf("ratio: %.3f (medians), %.3f (best runs)\n", b > 0.0 ? a / b : 0.0, bestB > 0.0 ? bestA / bestB : 0.0);
+    std::printf("stop: a 2000-token prompt decodes in %.0f ms; asked half way it ends %.1f ms after the request\n",
+                decodeMs, promptStopMs);
+    std::printf("stop: prompt and up to 2048 tokens take %.0f ms; asked half way it ends %.1f ms after the request\n",
+                generateMs, generateStopMs);
     return 0;
 }

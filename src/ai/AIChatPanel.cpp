@@ -446,10 +446,11 @@ bool AIChatPanel::InitializeAI()
 
         const std::string path = ResolveModelPath(config, config.modelId);
         PrintLine("Model path from config: " + path);
-        if (std::filesystem::exists(path))
+        std::error_code error;
+        if (std::filesystem::exists(path, error))
         {
-            const uintmax_t mb = std::filesystem::file_size(path) / 1048576;
-            PrintLine("Model file found: " + path + " (Size: " + std::to_string(mb) + " MB)");
+            const uintmax_t size = std::filesystem::file_size(path, error);
+            PrintLine("Model file found: " + path + " (Size: " + std::to_string(error ? 0 : size / 1048576) + " MB)");
         }
         else
         {

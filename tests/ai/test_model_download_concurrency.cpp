@@ -77,6 +77,7 @@ TEST(ModelDownloadConcurrency, MainThreadSeesWholeStatesWhileTheDownloadRuns)
             EXPECT_TRUE(c.downloadStatus.empty());
             StartModelDownload();
             EXPECT_TRUE(IsModelDownloadThreadRunning());
+            EXPECT_TRUE(GetModelDownloadState().refusedWhileCancelledRuns);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -89,6 +90,7 @@ TEST(ModelDownloadConcurrency, MainThreadSeesWholeStatesWhileTheDownloadRuns)
     const ModelDownloadState end = GetModelDownloadState();
     EXPECT_FALSE(end.isDownloading);
     EXPECT_EQ(end.downloadingModel, -1);
+    EXPECT_FALSE(end.refusedWhileCancelledRuns);
 
     SetModelHostUrl("https://huggingface.co");
     fs::current_path(saved);
