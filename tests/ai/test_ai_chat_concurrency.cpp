@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 using chattest::ChatDirectory;
@@ -114,13 +115,19 @@ TEST(AIChatConcurrency, ReloadFromAnotherThread)
     InitializeAIChat();
     ASSERT_TRUE(AIChatPanelInstance);
 
-    std::thread downloader([] { ReloadAIChatModel(); });
-    // The main thread goes on with its frames meanwhile.
+    std::atomic<bool> reloadEnded{false};
+    std::thread downloader([&] {
+        ReloadAIChatModel();
+        reloadEnded = true;
+    });
+    // The main thread goes on with its frames meanwhile; fewer messages than the history keeps, so the
+    // reload's message cannot be pushed out however early it comes.
     AIChatPanel& panel = *AIChatPanelInstance;
-    for (int i = 0; i < 200; i++)
+    for (int i = 0; !reloadEnded && i < 60000; i++)
     {
         panel.CheckModelSwitch();
-        panel.AddMessage("frame " + std::to_string(i), true);
+        if (i < 50)
+            panel.AddMessage("frame " + std::to_string(i), true);
         (void)panel.GetMessages();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
