@@ -1,18 +1,101 @@
 // libFuzzer target for the serial line parser: any byte stream, any channel
-// count and limit, cut into reads of any size. The store must stay whole and
-// every row must hold finite or infinite floats only from accepted fields.
+// count and limit, cut into reads of any size. The store must stay whole, and
+// its rows must be those that the line rules below give for the whole stream.
 #include "serial/ChannelData.h"
 #include "serial/SerialReader.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace
+{
+using Row = std::vector<float>;
+
+// A field is kept if, of its digits, "-" and ".", there is a digit, at most
+// one "." and at most one "-" that comes first; it is converted as std::stof
+// does, and dropped when out of range.
+bool FieldValue(const std::string& field, float& value)
+{
+    std::string kept;
+    for (char c : field)
+        if (std::string_view("0123456789-.").find(c) != std::string_view::npos)
+            kept += c;
+    const size_t points = std::count(kept.begin(), kept.end(), '.');
+    const size_t minus = std::count(kept.begin(), kept.end(), '-');
+    if (kept.find_first_of("0123456789") == std::string::npos || points > 1 || minus > 1 ||
+        (minus == 1 && kept[0] != '-'))
+        return false;
+    try
+    {
+        value = std::stof(kept);
+        return true;
+    }
+    catch (const std::out_of_range&)
+    {
+        return false;
+    }
+}
+
+// Rows for the whole stream: a line runs from an LF to the next CR (later LFs
+// inside it count for nothing) and is dropped when longer than the limit;
+// bytes of 0x80 and above never reach the parser. Accepted fields fill the
+// channels in order; missing channels repeat the newest stored value, or 0.
+std::vector<Row> ExpectedRows(std::string bytes, size_t channels, bool keeps_rows)
+{
+    std::erase_if(bytes, [](char c) { return (uint8_t)c >= 0x80; });
+    std::vector<Row> rows;
+    size_t at = 0;
+    for (;;)
+    {
+        const size_t lf = bytes.find('\n', at);
+        if (lf == std::string::npos)
+            return rows;
+        const size_t cr = bytes.find('\r', lf + 1);
+        const size_t length = (cr == std::string::npos ? bytes.size() : cr) - (lf + 1);
+        if (length > MaxSerialLineLength)
+        {
+            at = lf + 1 + MaxSerialLineLength + 1; // the byte past the limit is spent
+            continue;
+        }
+        if (cr == std::string::npos)
+            return rows;
+
+        Row row;
+        const std::string line = bytes.substr(lf + 1, length);
+        size_t start = 0;
+        for (;;)
+        {
+            const size_t comma = line.find(',', start);
+            float value;
+            if (FieldValue(line.substr(start, comma - start), value))
+                row.push_back(value);
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+        row.resize(std::min(row.size(), channels));
+        for (size_t i = row.size(); i < channels; i++)
+            row.push_back(keeps_rows && !rows.empty() ? rows.back()[i] : 0.0f);
+        rows.push_back(row);
+        at = cr + 1;
+    }
+}
+
+bool SameValue(float a, float b) { return memcmp(&a, &b, sizeof a) == 0; }
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
     const size_t channels = data[0] % (MaxChannelCount + 1);
-    SetMaxPointsPerChannel(data[1] % 64);
+    const int limit = data[1] % 64;
+    SetMaxPointsPerChannel(limit);
     data += 2;
     size -= 2;
 
@@ -34,12 +117,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const std::vector<float>& history : ChannelHistories)
             if (history.size() != SampleTimes.size())
                 abort();
-        if (SampleTimes.size() > (size_t)GetMaxPointsPerChannel())
+        if (SampleTimes.size() > (size_t)limit)
             abort();
-        for (const std::vector<float>& history : ChannelHistories)
-            for (float v : history)
-                if (v != v) // no conversion yields NaN
-                    abort();
     }
+
+    // The store keeps the newest rows, up to the limit.
+    const std::vector<Row> rows = ExpectedRows(std::string((const char*)data, size), channels, limit > 0);
+    const size_t kept = std::min(rows.size(), (size_t)limit);
+    if (SampleTimes.size() != kept)
+        abort();
+    for (size_t k = 0; k < kept; k++)
+        for (size_t i = 0; i < channels; i++)
+            if (!SameValue(ChannelHistories[i][k], rows[rows.size() - kept + k][i]))
+                abort();
     return 0;
 }
