@@ -46,10 +46,7 @@ protected:
     {
         ASSERT_LT(bytes.size(), 4096u);
         ASSERT_TRUE(to.Send(bytes));
-        // Wait until every byte has reached the terminal's input queue.
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (to.PendingForProgram() < (int)bytes.size() && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        ASSERT_TRUE(to.WaitUntilPending((int)bytes.size()));
         ASSERT_EQ(to.PendingForProgram(), (int)bytes.size());
         for (int i = 0; i < 100 && to.PendingForProgram() > 0; i++)
             ProcessSerialInput();
@@ -78,7 +75,8 @@ protected:
     }
 
     // Waits (with the reader thread running) until the store holds n rows.
-    static bool WaitForRows(size_t n, int timeout_ms = 5000)
+    // The limit only catches a hang.
+    static bool WaitForRows(size_t n, int timeout_ms = 60000)
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (std::chrono::steady_clock::now() < end)

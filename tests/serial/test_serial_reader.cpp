@@ -181,14 +181,17 @@ TEST_F(SerialReaderTest, ClosedPortClearsTheStoreOnce)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 500 data points\n");
     EXPECT_TRUE(Times().empty());
 
-    // Open again: the time origin followed the clock while closed, and the
+    // Open again: the time origin followed the clock while closed, so the first
+    // sample is timed from the last closed step, not from before the sleep; the
     // first line starts after an LF, as at start.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto last_closed_step = std::chrono::steady_clock::now();
     ProcessSerialInput();
     SetSerialPortOpen(true);
     Feed("1,2,3\r\n4,5,6\r\n");
+    const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - last_closed_step).count();
     ASSERT_EQ(Times().size(), 1u);
-    EXPECT_LT(Times()[0], 0.1f);
+    EXPECT_LE(Times()[0], since);
 }
 
 TEST_F(SerialReaderTest, TrimAndLimitChange)
@@ -222,7 +225,7 @@ TEST_F(SerialReaderTest, HighRateInputLosesNothing)
     for (int i = 0; i < 10000; i++)
         burst += std::to_string(i) + "," + std::to_string(2 * i) + ",-" + std::to_string(i) + ".5\r\n";
     ASSERT_TRUE(device.Send(burst));
-    const bool all = WaitForRows(10000, 20000);
+    const bool all = WaitForRows(10000);
     StopSerialThread();
     reader.join();
     SerialThreadRunning = true;
@@ -235,34 +238,36 @@ TEST_F(SerialReaderTest, HighRateInputLosesNothing)
 
 TEST_F(SerialReaderTest, PauseDiscardsInputAndKeepsTheTimeAxis)
 {
-    std::thread reader(SerialThreadMain);
-    const auto opened = std::chrono::steady_clock::now();
-    ASSERT_TRUE(device.Send("\n1,1,1\r\n"));
-    ASSERT_TRUE(WaitForRows(1));
+    using Clock = std::chrono::steady_clock;
+    const auto begin = Clock::now();
+    Feed("\n1,1,1\r\n");
     // A line half read when the pause begins is dropped: what comes after the
     // pause is not its rest.
-    ASSERT_TRUE(device.Send("\n4,5"));
-    ASSERT_TRUE(device.WaitUntilRead());
+    Feed("\n4,5");
 
+    // Paused before the thread's first turn: every turn until the resume purges.
     SetAcquisitionPaused(true);
-    // Room for the reader to see the pause on a loaded machine.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::thread reader(SerialThreadMain);
     ASSERT_TRUE(device.Send("9,9,9\r\n9,9,9\r\n"));
     ASSERT_TRUE(device.WaitUntilRead()); // purged, not read
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const auto purged = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto resumed = Clock::now();
     SetAcquisitionPaused(false);
 
     ASSERT_TRUE(device.Send(",6\r\n7,8,9\r\n"));
     ASSERT_TRUE(WaitForRows(2));
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count();
+    const auto end = Clock::now();
     StopSerialThread();
     reader.join();
     SerialThreadRunning = true;
 
     EXPECT_EQ(Stored(), (Rows{{1, 1, 1}, {7, 8, 9}}));
-    // The paused time (at least 450 ms) is left out of the time stamps.
+    // The pause, which spans at least purged..resumed, is left out of the time stamps.
     const std::vector<float> times = Times();
-    EXPECT_LT(times[1], wall - 0.4);
+    const double wall = std::chrono::duration<double>(end - begin).count();
+    const double paused = std::chrono::duration<double>(resumed - purged).count();
+    EXPECT_LE(times[1] - times[0], wall - paused);
     EXPECT_GT(times[1] - times[0], 0.0f);
 }
 
@@ -270,18 +275,19 @@ TEST_F(SerialReaderTest, ClosingWhilePausedClearsAtResume)
 {
     Feed("\n1,2,3\r\n4,5,6\r\n");
     ASSERT_EQ(Times().size(), 2u);
-    std::thread reader(SerialThreadMain);
     SetAcquisitionPaused(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::thread reader(SerialThreadMain);
+    ASSERT_TRUE(device.Send("7,8,9\r\n"));
+    ASSERT_TRUE(device.WaitUntilRead()); // purged: the thread is turning, paused
     SetSerialPortOpen(false);
     CloseSerialPort();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(Times().size(), 2u);
 
     testing::internal::CaptureStdout();
     SetAcquisitionPaused(false);
-    for (int i = 0; i < 500 && !Times().empty(); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!Times().empty() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     StopSerialThread();
     reader.join();
     SerialThreadRunning = true;
@@ -341,7 +347,7 @@ TEST_F(SerialReaderTest, AVanishedDeviceClosesThePortWithOneMessage)
     SetAcquisitionPaused(true);
     testing::internal::CaptureStderr();
     replugged.Unplug();
-    for (int i = 0; i < 500 && IsSerialPortOpen(); i++)
+    for (int i = 0; i < 6000 && IsSerialPortOpen(); i++) // only catches a hang
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     StopSerialThread();
     reader.join();

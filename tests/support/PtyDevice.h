@@ -73,7 +73,7 @@ public:
 
     // Bytes the program wrote to the port: waits up to timeout_ms for the
     // first, then takes whatever follows within a few milliseconds.
-    std::string Receive(int timeout_ms = 1000)
+    std::string Receive(int timeout_ms = 10000)
     {
         std::string out;
         pollfd p = {master, POLLIN, 0};
@@ -90,28 +90,44 @@ public:
         return out;
     }
 
-    // Bytes sent that the program has not read yet (those already in the
-    // terminal's input queue; a few may still be on their way to it).
+    // Bytes sent that the program has not read yet. The kernel moves written
+    // bytes to the input queue later (a long Send in parts); a poll on an
+    // empty queue completes that first, so 0 means nothing is on its way.
     int PendingForProgram() const
     {
+        pollfd p = {slave, POLLIN, 0};
+        poll(&p, 1, 0);
         int n = 0;
         ioctl(slave, FIONREAD, &n);
         return n;
     }
 
-    // Waits until the program has read everything sent so far.
-    bool WaitUntilRead(int timeout_ms = 2000) const
+    // Waits until n bytes wait for the program (Send has returned for them).
+    // The limit only catches a hang.
+    bool WaitUntilPending(int n, int timeout_ms = 60000) const
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        int quiet = 0;
-        while (std::chrono::steady_clock::now() < end)
+        while (PendingForProgram() < n)
         {
-            quiet = PendingForProgram() == 0 ? quiet + 1 : 0;
-            if (quiet >= 5)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        return false;
+        return true;
+    }
+
+    // Waits until the program has read (or purged) everything sent so far.
+    // The limit only catches a hang.
+    bool WaitUntilRead(int timeout_ms = 60000) const
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (PendingForProgram() > 0)
+        {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
     }
 
 private:

@@ -187,8 +187,7 @@ TEST_F(TerminalStatisticsUi, StopPlayAndSendThroughThePseudoTerminal)
             device.Send(std::to_string(value) + "\r\n");
             std::this_thread::sleep_for(std::chrono::milliseconds(15));
         }
-        device.WaitUntilRead();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(device.WaitUntilRead()); // read within a step, which holds the store's lock
     };
 
     sendSamples(1.5f, 5);
