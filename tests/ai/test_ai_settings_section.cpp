@@ -188,10 +188,11 @@ TEST_F(AISettingsSectionTest, FailuresShownInTheSectionAndNoWorkingDirectory)
     ASSERT_TRUE(ClickItem(ui, AI("Download Selected Model")));
     ui.RunFrames(1);
     EXPECT_TRUE(text.Contains(CancelledDownloadStillRuns));
-    EXPECT_GE(console.FindOut(CancelledDownloadStillRuns), 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
         ui.RunFrames(1);
+    // Read once the download thread, which prints its progress, has ended.
+    EXPECT_GE(console.FindOut(CancelledDownloadStillRuns), 0);
     ui.RunFrames(1);
     EXPECT_FALSE(text.Contains(CancelledDownloadStillRuns));
     SetModelHostUrl("https://huggingface.co");
