@@ -139,6 +139,16 @@ void CsvRecorder::FollowRename()
         openedPath = fileName = now;
 }
 
+// A recording that cannot go on ends here, and says why until the next start.
+void CsvRecorder::EndRecording(const std::string& reason)
+{
+    FollowRename();
+    ReportError("Error writing to CSV file: " + fileName + ": " + reason);
+    stopReason = "Recording stopped: " + fileName + ": " + reason + " (" + std::to_string(rowsWritten) +
+                 (rowsWritten == 1 ? " row" : " rows") + " recorded)";
+    CloseFile();
+}
+
 void CsvRecorder::CloseFile()
 {
     if (file >= 0)
@@ -177,12 +187,7 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
     }
     if (!reason.empty())
     {
-        // A recording that cannot go on ends here, and says why until the next start.
-        FollowRename();
-        ReportError("Error writing to CSV file: " + fileName + ": " + reason);
-        stopReason = "Recording stopped: " + fileName + ": " + reason + " (" + std::to_string(rowsWritten) +
-                     (rowsWritten == 1 ? " row" : " rows") + " recorded)";
-        CloseFile();
+        EndRecording(reason);
         return false;
     }
     rowsWritten++;
@@ -200,6 +205,11 @@ void CsvRecorder::Stop()
 bool CsvRecorder::IsRecording()
 {
     std::lock_guard<std::mutex> lock(mutex);
+    // A file deleted while no rows arrive is noticed here, so nobody is told
+    // that rows go to a file that is gone.
+    struct stat info;
+    if (recording && file >= 0 && fstat(file, &info) == 0 && info.st_nlink == 0)
+        EndRecording("the file was deleted");
     return recording;
 }
 

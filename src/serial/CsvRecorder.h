@@ -28,6 +28,7 @@ private:
     // The file's current path when it was renamed or moved while recording.
     void FollowRename();
     void CloseFile();
+    void EndRecording(const std::string& reason);
 
     int file = -1; // the open CSV file while recording
     std::string fileName;

@@ -158,6 +158,14 @@ TEST(CsvRecorder, ARowThatCannotBeWrittenEndsTheRecordingAtTheLastWholeRow)
     EXPECT_FALSE(IsCsvRecording());
     EXPECT_EQ(GetCsvStopReason(), "Recording stopped: renamed.csv: the file was deleted (1 row recorded)");
 
+    // Deleted while no rows arrive (device gone): the section must not keep saying "REC".
+    ASSERT_TRUE(StartCsvRecording(renamed.name, {"a"}));
+    std::remove(renamed.name.c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(IsCsvRecording());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error writing to CSV file: renamed.csv: the file was deleted\n");
+    EXPECT_EQ(GetCsvStopReason(), "Recording stopped: renamed.csv: the file was deleted (0 rows recorded)");
+
     // A new recording starts clean.
     ASSERT_TRUE(StartCsvRecording(renamed.name, {"a"}));
     EXPECT_EQ(GetCsvStopReason(), "");
