@@ -324,6 +324,20 @@ static int MajorTickCount(const ImPlotRange& range, double step)
 
 static int TickDigits(double step) { return ImMax(0, (int)-floor(log10(step) + 1e-9)); }
 
+// A tick label: plain decimals for everyday magnitudes, otherwise exponent notation with just
+// enough digits to tell the ticks of this range apart (3e+38 rather than forty digits).
+static void FormatTickLabel(char* buf, size_t size, double v, double step, const ImPlotRange& range)
+{
+    const double largest = ImMax(fabs(range.Min), fabs(range.Max));
+    if (largest < 1e7 && TickDigits(step) <= 6)
+    {
+        snprintf(buf, size, "%.*f", TickDigits(step), v);
+        return;
+    }
+    const int digits = (int)floor(log10(ImMax(largest, step)) + 1e-9) - (int)floor(log10(step) + 1e-9) + 1;
+    snprintf(buf, size, "%.*g", ImClamp(digits, 1, 17), v);
+}
+
 void CalcTicksWithStep(const ImPlotRange& range, double step, ImPlotTicker& ticker)
 {
     ticker.Reset();
@@ -335,7 +349,6 @@ void CalcTicksWithStep(const ImPlotRange& range, double step, ImPlotTicker& tick
     const double lead = step / mag;
     const int minor_div = (lead > 1.5 && lead < 3.0) ? 4 : 5;
     const double minor = step / minor_div;
-    const int digits = TickDigits(step);
     const double first = ceil(range.Min / step - 1e-9) * step;
     // Begin one step early so that the minor ticks below the first major one are covered.
     for (int n = -1; n < 1000; ++n)
@@ -350,7 +363,7 @@ void CalcTicksWithStep(const ImPlotRange& range, double step, ImPlotTicker& tick
             t.Major = true;
             t.LabelOffset = ticker.Labels.size();
             char buf[64];
-            snprintf(buf, sizeof(buf), "%.*f", digits, t.PlotPos);
+            FormatTickLabel(buf, sizeof(buf), t.PlotPos, step, range);
             ticker.Labels.append(buf, buf + strlen(buf) + 1);
             t.LabelSize = (GImGui != nullptr && GImGui->Font != nullptr) ? ImGui::CalcTextSize(buf) : ImVec2(0, 0);
             ticker.MaxSize = ImMax(ticker.MaxSize, t.LabelSize);
@@ -420,7 +433,7 @@ void CalcAxisTicks(const ImPlotAxis& axis, ImPlotTicker& ticker)
             for (double v : {axis.Range.Min, axis.Range.Max})
             {
                 char buf[64];
-                snprintf(buf, sizeof(buf), "%.*f", TickDigits(s), round(v / s) * s);
+                FormatTickLabel(buf, sizeof(buf), round(v / s) * s, s, axis.Range);
                 widest = ImMax(widest, ImGui::CalcTextSize(buf).x);
             }
             return widest + gap;
