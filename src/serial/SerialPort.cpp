@@ -64,6 +64,10 @@ int OpenSerialPort(const std::string& path, uint32_t baud_rate, uint8_t stop_bit
         CloseHandleLocked();
         return SerialTimeoutsFailed;
     }
+    // Bytes that came before the port was set up were taken at another speed or
+    // through the terminal's line editing (which turns CR into LF): none of them
+    // is trusted, and the reader starts at the next whole line.
+    platform::PurgeSerialDevice(SerialPortHandle);
     SerialPortSession++;
     SerialPortPath = path;
     return SerialSuccess;

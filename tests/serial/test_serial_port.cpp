@@ -30,6 +30,15 @@ TEST(SerialPort, OpenResults)
         EXPECT_EQ(OpenSerialPort(device.Path(), 115200, 2, parity), SerialSuccess);
         CloseSerialPort();
     }
+
+    // What the device sent before the port was set up is not read as data.
+    ASSERT_TRUE(device.Send("1,2\r\n3,"));
+    ASSERT_TRUE(device.WaitUntilPending(1));
+    ASSERT_EQ(OpenSerialPort(device.Path(), 115200, 0, 0), SerialSuccess);
+    uint8_t buffer[16];
+    EXPECT_EQ(ReadSerialPort(buffer, sizeof(buffer)), 0);
+    EXPECT_EQ(device.PendingForProgram(), 0);
+    CloseSerialPort();
 }
 
 TEST(SerialPort, SendResults)
