@@ -63,10 +63,11 @@ std::vector<ChannelStatisticsRow> ComputeChannelStatistics(const std::vector<flo
             row.label = "Channel " + std::to_string(i + 1);
         row.count = (int)values.size();
 
-        // First minimum and first maximum in storage order; float sum in storage order.
+        // First minimum and first maximum in storage order. The sum is a double: a float sum
+        // of thousands of values drifts, and its average can leave [min, max].
         float smallest = values[0];
         float largest = values[0];
-        float sum = 0.0f;
+        double sum = 0.0;
         for (float v : values)
         {
             if (v < smallest)
@@ -77,7 +78,7 @@ std::vector<ChannelStatisticsRow> ComputeChannelStatistics(const std::vector<flo
         }
         row.minimum = smallest;
         row.maximum = largest;
-        row.average = sum / (float)row.count;
+        row.average = std::clamp((float)(sum / row.count), smallest, largest);
         row.range = largest - smallest;
         if (!snapshotTimes.empty() && snapshotTimes.size() == values.size())
             row.timeSpan = snapshotTimes.back() - snapshotTimes.front();

@@ -51,6 +51,18 @@ TEST(ChannelStatistics, KnownValuesOneValueEqualValuesNegatives)
     EXPECT_EQ(rows[2].range, 1.0f);
     for (const ChannelStatisticsRow& row : rows)
         EXPECT_EQ(row.timeSpan, 3.0f);
+
+    // Long runs of large values: a constant's average is that constant, and every average
+    // lies within [min, max].
+    std::vector<float> alternating;
+    for (int k = 0; k < 1000; k++)
+        alternating.push_back(k % 2 ? 20000004.0f : 20000000.0f);
+    rows = ComputeChannelStatistics(
+        {}, {std::vector<float>(1000, 65535.0f), std::vector<float>(1000, 1000.3f), alternating}, 3, {});
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(FormatFloat3(rows[0].average), "65535.000");
+    EXPECT_EQ(rows[1].average, 1000.3f);
+    EXPECT_EQ(rows[2].average, 20000002.0f);
 }
 
 TEST(ChannelStatistics, RowsLabelsAndTimeSpan)
