@@ -30,11 +30,20 @@ void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<f
 
 void AppendSample(const std::vector<float>& values, float time)
 {
-    const size_t max = (size_t)std::max(0, GetMaxPointsPerChannel());
+    AppendSampleUntrimmed(values, time);
+    TrimChannelData();
+}
+
+void AppendSampleUntrimmed(const std::vector<float>& values, float time)
+{
     for (size_t i = 0; i < values.size() && i < ChannelHistories.size(); i++)
         ChannelHistories[i].push_back(values[i]);
     SampleTimes.push_back(time);
+}
 
+void TrimChannelData()
+{
+    const size_t max = (size_t)std::max(0, GetMaxPointsPerChannel());
     size_t excess = SampleTimes.size() > max ? SampleTimes.size() - max : 0;
     for (const std::vector<float>& history : ChannelHistories)
         if (history.size() > max)

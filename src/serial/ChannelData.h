@@ -28,3 +28,8 @@ void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<f
 
 // The caller holds ChannelDataMutex.
 void AppendSample(const std::vector<float>& values, float time);
+// The two halves of AppendSample. The reader appends every line of a step and
+// trims once at its end: one erase from the front per step, not per line, and
+// the store is back within the limit before the lock is released.
+void AppendSampleUntrimmed(const std::vector<float>& values, float time);
+void TrimChannelData();

@@ -43,6 +43,9 @@ int64_t AcquisitionStartTime = SteadyNowNs();
 int64_t PauseStartTime = 0;
 double PausedSeconds = 0.0;
 bool PauseActive = false;
+// Rows appended since the store was last trimmed. A lowered limit applies only
+// with the next row, so a step without one leaves the store as it is.
+bool RowsAppended = false;
 
 // Lines for standard error, written once the step has released the data lock.
 std::string PendingReport;
@@ -166,17 +169,29 @@ void FinishLine(size_t channel_count)
     OverlongLineReported = false;
 
     // Missing channels repeat their newest value, or 0.0; extra values are dropped.
+    // The store is trimmed once per step, so with a limit of 0 it may still hold
+    // rows here that are no longer kept.
+    const bool keeps_rows = GetMaxPointsPerChannel() > 0;
     if (LineValues.size() > channel_count)
         LineValues.resize(channel_count);
     for (size_t i = LineValues.size(); i < channel_count; i++)
-        LineValues.push_back(i < ChannelHistories.size() && !ChannelHistories[i].empty() ? ChannelHistories[i].back()
-                                                                                         : 0.0f);
+        LineValues.push_back(keeps_rows && i < ChannelHistories.size() && !ChannelHistories[i].empty()
+                                 ? ChannelHistories[i].back()
+                                 : 0.0f);
 
     const double t = (double)(SteadyNowNs() - AcquisitionStartTime) / 1e9 - PausedSeconds;
-    AppendSample(LineValues, (float)t);
+    AppendSampleUntrimmed(LineValues, (float)t);
+    RowsAppended = true;
     // Writes only while recording; asked under the recorder's own lock, so a
     // row costs one lock and one check of the file, not two.
     WriteCsvRow(t, LineValues);
+}
+
+void TrimAfterAppends()
+{
+    if (RowsAppended)
+        TrimChannelData();
+    RowsAppended = false;
 }
 
 void DropOverlongLine()
@@ -251,6 +266,7 @@ void ParseSerialBytes(const uint8_t* bytes, size_t count)
         bytes += n;
         count -= n;
     }
+    TrimAfterAppends();
     WriteReport(PendingReport);
     PendingReport.clear();
 }
@@ -331,6 +347,7 @@ void ProcessSerialInputLocked()
         ParseRing(ChannelHistories.size());
         handled += (size_t)got;
     }
+    TrimAfterAppends();
 }
 } // namespace
 
