@@ -1,10 +1,12 @@
 #include "platform/SerialDevice.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform
@@ -43,14 +45,39 @@ int OpenSerialDevice(const std::string& path)
     return fd;
 }
 
+// After a hang-up our descriptor is dead and refuses every ioctl, but the
+// terminal lives on while anyone else holds it, still exclusive. Clear the flag
+// through a new descriptor to the same device, opened before ours is closed so
+// the terminal is never opened afresh for it.
+static void ClearExclusiveOfHungUpDevice(int fd)
+{
+    struct stat ours;
+    if (fstat(fd, &ours) != 0 || !S_ISCHR(ours.st_mode))
+        return;
+    char path[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = readlink(link.c_str(), path, sizeof(path) - 1);
+    if (n <= 0)
+        return;
+    path[n] = '\0';
+    const int other = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (other < 0)
+        return; // gone with its device, or refused (only root passes the flag)
+    struct stat theirs;
+    if (fstat(other, &theirs) == 0 && theirs.st_rdev == ours.st_rdev)
+        ioctl(other, TIOCNXCL);
+    close(other);
+}
+
 void CloseSerialDevice(int fd)
 {
     if (fd < 0)
         return;
     // The exclusive flag belongs to the terminal, not to our descriptor: it
-    // would outlive us while anyone else keeps the device open.
-    if (isatty(fd))
-        ioctl(fd, TIOCNXCL);
+    // would outlive us while anyone else keeps the device open. A descriptor
+    // that is not a terminal fails with ENOTTY, which is fine.
+    if (ioctl(fd, TIOCNXCL) != 0 && errno == EIO)
+        ClearExclusiveOfHungUpDevice(fd);
     close(fd);
 }
 

@@ -87,6 +87,24 @@ TEST(SerialDevice, ExclusiveRawAndReadsReturnAtOnce)
     EXPECT_TRUE(exclusive);
     ioctl(other, TIOCNXCL);
     close(other);
+
+    // A hang-up kills our descriptor but not the terminal, which the other side
+    // still holds: closing must still leave it free for the next opener.
+    const int hung = platform::OpenSerialDevice(device.Path());
+    ASSERT_GE(hung, 0);
+    const int hanger = open(device.Path().c_str(), O_RDWR | O_NOCTTY); // root passes the flag
+    ASSERT_GE(hanger, 0);
+    if (ioctl(hanger, TIOCVHANGUP) != 0)
+        GTEST_SKIP() << "hanging up a terminal needs CAP_SYS_ADMIN";
+    close(hanger);
+    EXPECT_TRUE(platform::IsSerialDeviceHungUp(hung));
+    platform::CloseSerialDevice(hung);
+    const int next = open(device.Path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(next, 0);
+    exclusive = 1;
+    ASSERT_EQ(ioctl(next, TIOCGEXCL, &exclusive), 0);
+    EXPECT_FALSE(exclusive);
+    close(next);
 }
 
 TEST(SerialPorts, ListsWhatTheKernelPublishesWithoutOpening)

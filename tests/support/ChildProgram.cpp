@@ -19,7 +19,7 @@ namespace uitest
 {
 
 ChildProgram::ChildProgram(const std::string& working_dir, const std::vector<std::pair<std::string, std::string>>& env,
-                           bool closed_stdout)
+                           ChildConsole console)
 {
     out_path = working_dir + "/child.out";
     err_path = working_dir + "/child.err";
@@ -36,12 +36,17 @@ ChildProgram::ChildProgram(const std::string& working_dir, const std::vector<std
         dup2(out, 1);
         dup2(err, 2);
         int pipe_ends[2];
-        if (closed_stdout && pipe(pipe_ends) == 0)
+        if (console == ChildConsole::BrokenPipe && pipe(pipe_ends) == 0)
         {
             close(pipe_ends[0]);
             dup2(pipe_ends[1], 1);
             // An ignored signal stays ignored across exec; the program must ignore it itself.
             signal(SIGPIPE, SIG_DFL);
+        }
+        if (console == ChildConsole::Closed)
+        {
+            // Nothing else may stay open either, so the program's first files take 1 and 2.
+            close_range(1, ~0U, 0);
         }
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);

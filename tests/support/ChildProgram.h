@@ -11,13 +11,22 @@
 namespace uitest
 {
 
+// Captured: standard output and error go to files (Out, Err). BrokenPipe: standard output is
+// a pipe whose reader has gone, as under `| head`. Closed: standard output and error are
+// closed, as under `>&- 2>&-`.
+enum class ChildConsole
+{
+    Captured,
+    BrokenPipe,
+    Closed,
+};
+
 class ChildProgram
 {
 public:
-    // Starts build/<kind>/bin/DravikLite in working_dir with extra environment entries. With
-    // closed_stdout its standard output is a pipe whose reader has gone, as under `| head`.
+    // Starts build/<kind>/bin/DravikLite in working_dir with extra environment entries.
     ChildProgram(const std::string& working_dir, const std::vector<std::pair<std::string, std::string>>& env = {},
-                 bool closed_stdout = false);
+                 ChildConsole console = ChildConsole::Captured);
     ~ChildProgram();
 
     // Waits for the exit; false when it has not ended within the time-out (it is then killed).
