@@ -1,5 +1,6 @@
 #include "render/OpenGLContext.h"
 
+#include "render/RuntimeFiles.h"
 #include "window/IWindow.h"
 
 #include <GL/glew.h>
@@ -59,14 +60,6 @@ static void WindowSizeCallback(GLFWwindow* native_window, int width, int height)
     InsideEventCallback = true;
     window->OnResize(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
     InsideEventCallback = outer;
-}
-
-// The folder of the running program, empty when it cannot be told.
-static std::string ProgramDirectory()
-{
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
 }
 
 // The program's own icon, a PNG in media/ near the working directory or beside

@@ -1,5 +1,6 @@
 #include "render/SceneView.h"
 
+#include "render/RuntimeFiles.h"
 #include "render/ShaderLoader.h"
 
 SceneView::SceneView() : width(595.0f), height(842.0f)
@@ -8,7 +9,8 @@ SceneView::SceneView() : width(595.0f), height(842.0f)
     framebuffer->Create(595, 842);
     shaderProgram = std::make_unique<uint32_t>(0);
     // Without a program the scene view runs on; nothing draws with it.
-    LoadShaderProgram(shaderProgram.get(), "trivs.shader", "trifs.shader");
+    LoadShaderProgram(shaderProgram.get(), nrender::FindRuntimeFile("trivs.shader"),
+                      nrender::FindRuntimeFile("trifs.shader"));
 }
 
 SceneView::~SceneView()

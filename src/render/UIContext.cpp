@@ -3,6 +3,7 @@
 #include "ai/AIChatPanel.h"
 #include "dock/Dock.h"
 #include "plot/implot.h"
+#include "render/RuntimeFiles.h"
 #include "ui/Sidebar.h"
 #include "ui/TopBar.h"
 #include "ui/UIThemes.h"
@@ -50,7 +51,7 @@ static fs::path FindFontsDirectory()
     const fs::path cwd = fs::current_path(ec);
     const fs::path candidates[] = {
         cwd / "fonts/",         cwd / ".." / "fonts/",     cwd / ".." / ".." / "fonts/",
-        cwd / "bin" / "fonts/", cwd / "dravik" / "fonts/",
+        cwd / "bin" / "fonts/", cwd / "dravik" / "fonts/", fs::path(ProgramDirectory()) / "fonts/",
     };
     for (const fs::path& candidate : candidates)
     {
@@ -153,6 +154,8 @@ void UIContext::LoadBackgroundImage()
     candidates.push_back("velon-x-standalone.png");
     candidates.push_back("../velon-x-standalone.png");
     candidates.push_back("../../velon-x-standalone.png");
+    if (!ProgramDirectory().empty())
+        candidates.push_back(ProgramDirectory() + "/" + base);
 
     unsigned char* pixels = nullptr;
     std::string found;

@@ -214,21 +214,39 @@ TEST(Program, ClosedByTheUserExitsZeroAfterTearingDown)
     EXPECT_EQ(program.Err().find("Error: "), std::string::npos) << program.Err();
 }
 
-TEST(Program, SurvivesAClosedConsoleAndFindsItsIconBesideItself)
+TEST(Program, SurvivesAClosedConsole)
 {
-    // No runtime files in the working directory: the icon is the one beside the program.
+    // Standard output a pipe whose reader has gone, then no standard descriptors at all: the
+    // program draws, closes on request and saves its layout all the same.
+    for (uitest::ChildConsole console : {uitest::ChildConsole::BrokenPipe, uitest::ChildConsole::Closed})
+    {
+        ProgramDirectory dir;
+        ChildProgram program(dir.Path(), {}, console);
+        const unsigned long window = program.FindWindow(60.0);
+        ASSERT_NE(window, 0u) << program.Err();
+        uitest::SendWindowClose(window);
+        ASSERT_TRUE(program.Wait(60.0)) << program.Err();
+        EXPECT_EQ(program.ExitCode(), 0) << program.Err();
+        EXPECT_TRUE(std::ifstream(dir.Path() + "/imgui.ini").good()) << "the layout was not saved";
+    }
+}
+
+TEST(Program, FindsItsRunTimeFilesBesideItself)
+{
+    // No run-time files in the working directory: fonts, background, shaders and icon are the
+    // ones beside the program.
     ProgramDirectory dir(false);
-    ChildProgram program(dir.Path(), {}, true);
+    ChildProgram program(dir.Path());
     const unsigned long window = program.FindWindow(60.0);
     ASSERT_NE(window, 0u) << program.Err();
-    // Start-up has written its status lines to the closed pipe by the time the scene view is built.
-    for (int i = 0; i < 200 && program.Err().find("Failed to open vertex shader file") == std::string::npos; i++)
+    for (int i = 0; i < 1200 && program.Out().find("Fragment shader content length") == std::string::npos; i++)
         usleep(50000);
     EXPECT_EQ(uitest::WindowIconSize(window), std::make_pair(128, 128));
     uitest::SendWindowClose(window);
     ASSERT_TRUE(program.Wait(60.0)) << program.Err();
-    EXPECT_EQ(program.ExitCode(), 0) << program.Err();
-    EXPECT_TRUE(std::ifstream(dir.Path() + "/imgui.ini").good()) << "the layout was not saved";
+    ExpectInOrder(program.Out(), {"Successfully loaded font: ", "Successfully loaded FontAwesome font: ",
+                                  "Background image loaded successfully from: ", "Fragment shader content length"});
+    EXPECT_EQ(program.Err(), "");
 }
 
 TEST(Program, WithoutOpenGL41ExitsZeroWithTheTwoLines)
