@@ -1,6 +1,7 @@
 // Tokens per second of LlamaCppIntegration::GenerateCompletion beside llama.cpp's
 // own llama-completion (greedy, temperature 0) on the same generated model,
-// prompt, thread count and token count.
+// prompt, thread count and token count; then how soon a stop request ends a
+// prompt decode, a generation and a model load.
 //
 // Usage: bench_llama_completion [tokens] [threads] [runs]
 #include "ai/LlamaCppIntegration.h"
@@ -154,6 +155,43 @@ int main(int argc, char** argv)
     const double generateMs = timed(2048, -1);
     const double generateStopMs = timed(2048, (int)(decodeMs + (generateMs - decodeMs) / 2));
     longLlama.Shutdown();
+
+    // How soon a stop request ends a model load. Mapped, as the program loads
+    // it, a load mostly maps the file; read into memory, a model of a few hundred
+    // MB takes seconds, as a large model does on a slow disk.
+    const std::string bigModel = dir + "/big.gguf";
+    const std::string genBig = std::string("python3 ") + DRAVIK_GGUF_GENERATOR + " " + bigModel +
+                               " --embd 1024 --layers 8 --ff 4096 --heads 8 --seed 12";
+    if (std::system(genBig.c_str()) != 0)
+    {
+        std::cout.rdbuf(saved);
+        std::cerr << "Error: model generator failed: " << genBig << std::endl;
+        return 1;
+    }
+    const uintmax_t bigBytes = fs::file_size(bigModel);
+    LlamaCppConfig loadConfig = config;
+    loadConfig.model_path = bigModel;
+    auto timedLoad = [&](bool mapped, int stopAfterMs) {
+        loadConfig.use_mmap = mapped;
+        LlamaCppIntegration big(loadConfig);
+        std::atomic<bool> stop{false};
+        std::thread stopper;
+        if (stopAfterMs >= 0)
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+                stop = true;
+            });
+        const auto t0 = std::chrono::steady_clock::now();
+        big.Initialize(&stop);
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        if (stopper.joinable())
+            stopper.join();
+        return ms - std::max(stopAfterMs, 0);
+    };
+    timedLoad(false, -1); // warms the file cache
+    const double mappedLoadMs = timedLoad(true, -1);
+    const double readLoadMs = timedLoad(false, -1);
+    const double loadStopMs = timedLoad(false, (int)(readLoadMs / 2));
     std::cout.rdbuf(saved);
     fs::remove_all(dir);
 
@@ -172,5 +210,8 @@ int main(int argc, char** argv)
                 decodeMs, promptStopMs);
     std::printf("stop: prompt and up to 2048 tokens take %.0f ms; asked half way it ends %.1f ms after the request\n",
                 generateMs, generateStopMs);
+    std::printf("stop: a %ju MB model loads in %.0f ms mapped, %.0f ms read into memory; a read load asked half way "
+                "ends %.1f ms after the request (its rest would take about %.0f ms)\n",
+                bigBytes / 1048576, mappedLoadMs, readLoadMs, loadStopMs, readLoadMs - readLoadMs / 2);
     return 0;
 }

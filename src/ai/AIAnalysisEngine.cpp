@@ -123,15 +123,16 @@ AIAnalysisEngine::AIAnalysisEngine(const AIAnalysisConfig& config_, const Backen
 
 AIAnalysisEngine::~AIAnalysisEngine() { Shutdown(); }
 
-bool AIAnalysisEngine::Initialize()
+bool AIAnalysisEngine::Initialize(const std::atomic<bool>* stop)
 {
     std::lock_guard<std::mutex> lock(mutex);
     if (initialized)
         return true;
     // A shut-down engine has no integration left to load.
-    if (!llama || !llama->Initialize())
+    if (!llama || !llama->Initialize(stop))
     {
-        std::cerr << "Failed to initialize LlamaCpp integration" << std::endl;
+        if (!llama || !llama->LoadStopped())
+            std::cerr << "Failed to initialize LlamaCpp integration" << std::endl;
         return false;
     }
     if (config.analysisSwitch1 || config.analysisSwitch2 || config.analysisSwitch3)
@@ -142,6 +143,18 @@ bool AIAnalysisEngine::Initialize()
     initialized = true;
     std::cout << "AI Analysis engine initialized successfully" << std::endl;
     return true;
+}
+
+std::string AIAnalysisEngine::LoadFailure()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return llama ? llama->LoadFailure() : std::string("the AI engine was shut down");
+}
+
+bool AIAnalysisEngine::LoadStopped()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return llama && llama->LoadStopped();
 }
 
 bool AIAnalysisEngine::IsReady() const { return initialized && llama && llama->IsLoaded(); }

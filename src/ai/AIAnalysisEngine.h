@@ -45,13 +45,17 @@ public:
     AIAnalysisEngine(const AIAnalysisEngine&) = delete;
     AIAnalysisEngine& operator=(const AIAnalysisEngine&) = delete;
 
-    bool Initialize();
+    // stop, when given and set while the model loads, cancels the load.
+    bool Initialize(const std::atomic<bool>* stop = nullptr);
     bool IsReady() const;
     void Shutdown();
     // stop, when given and set, ends the model's generation early; the text the
     // model had then is returned unfiltered.
     std::string GenerateConversationalResponse(const std::string& question, const std::string& dataContext,
                                                const std::atomic<bool>* stop = nullptr);
+    // After a failed Initialize: why, and whether a stop request cancelled the load.
+    std::string LoadFailure();
+    bool LoadStopped();
 
 private:
     void AnalysisThread();

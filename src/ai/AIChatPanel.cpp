@@ -78,6 +78,14 @@ void InitializeAIChat()
 
 void ShutdownAIChat()
 {
+    // A reload on the download thread holds the instance lock while it loads:
+    // ask it to stop first. Only this thread replaces the instance, so reading
+    // it needs no lock here.
+    if (AIChatPanelInstance)
+    {
+        AIChatPanelInstance->closing.store(true);
+        AIChatPanelInstance->stopRequest.store(true);
+    }
     std::unique_ptr<AIChatPanel> panel;
     {
         // Waits for a reload running on the download thread.
@@ -90,11 +98,12 @@ void ShutdownAIChat()
     PrintLine("AI Chat Panel shutdown");
 }
 
-void ReloadAIChatModel()
+ModelReloadResult ReloadAIChatModel(std::string* failure)
 {
     std::lock_guard<std::mutex> lock(AIChatInstanceMutex);
-    if (AIChatPanelInstance)
-        AIChatPanelInstance->ForceReloadModel();
+    if (!AIChatPanelInstance)
+        return ModelReloadNoPanel;
+    return AIChatPanelInstance->ForceReloadModel(failure);
 }
 
 //-----------------------------------------------------------------------------
@@ -189,8 +198,8 @@ std::string AIChatPanel::GenerateResponse(const std::string& question, const std
         const std::string context = BuildDataContext(labels);
         if (context.find("No data streams currently active") != std::string::npos)
             return CannedChatReply(question, context);
-        const std::string reply = engine->GenerateConversationalResponse(question, context, &stopReply);
-        if (stopReply.load())
+        const std::string reply = engine->GenerateConversationalResponse(question, context, &stopRequest);
+        if (stopRequest.load())
         {
             const std::string note = "(Reply stopped: the AI model is being switched or closed.)";
             return reply.empty() ? note : reply + "\n" + note;
@@ -431,6 +440,8 @@ static std::string ResolveModelPath(const AIConfig& config, int id)
 bool AIChatPanel::InitializeAI()
 {
     std::lock_guard<std::mutex> lock(mutex);
+    loadFailure.clear();
+    loadStopped = false;
     try
     {
         const AIConfig config = GetAIConfig();
@@ -468,6 +479,7 @@ bool AIChatPanel::InitializeAI()
                                     "Settings > AI Model Settings to try again.";
             PrintLine("Warning: " + why);
             AddMessage(why, false);
+            loadFailure = "the model file " + path + " did not finish loading last time";
             loadRefused.store(true);
             engine.reset();
             return false;
@@ -485,7 +497,7 @@ bool AIChatPanel::InitializeAI()
         bool ready = false;
         try
         {
-            ready = engine->Initialize();
+            ready = engine->Initialize(&stopRequest);
         }
         catch (...)
         {
@@ -503,13 +515,18 @@ bool AIChatPanel::InitializeAI()
             PrintLine("AI Analysis engine initialized successfully!");
             return true;
         }
-        PrintLine("Failed to initialize AI Analysis engine");
+        // A load cancelled by a close or a switch is no failure to report.
+        loadStopped = engine->LoadStopped();
+        loadFailure = engine->LoadFailure();
+        if (!loadStopped)
+            PrintLine("Failed to initialize AI Analysis engine");
         engine.reset();
         return false;
     }
     catch (const std::exception& e)
     {
         PrintLine(std::string("Exception initializing AI: ") + e.what());
+        loadFailure = e.what();
         engine.reset();
         return false;
     }
@@ -517,9 +534,9 @@ bool AIChatPanel::InitializeAI()
 
 void AIChatPanel::ShutdownAI()
 {
-    // A running reply holds the mutex until its model stops generating: ask it to
-    // stop now rather than wait for the whole reply.
-    stopReply.store(true);
+    // A running reply or model load holds the mutex until it ends: ask it to
+    // stop now rather than wait for all of it.
+    stopRequest.store(true);
     std::lock_guard<std::mutex> lock(mutex);
     if (engine)
     {
@@ -527,7 +544,16 @@ void AIChatPanel::ShutdownAI()
         engine.reset();
     }
     aiInitialized.store(false);
-    stopReply.store(false);
+    stopRequest.store(false);
+    // A close asked meanwhile keeps its request for the loads still to come.
+    if (closing.load())
+        stopRequest.store(true);
+}
+
+bool AIChatPanel::LastLoadStopped()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return loadStopped;
 }
 
 void AIChatPanel::CheckModelSwitch()
@@ -540,7 +566,7 @@ void AIChatPanel::CheckModelSwitch()
             ReloadAISettingsQuietly();
             if (InitializeAI())
                 AddMessage("AI model reloaded successfully! Model is ready to use.", false);
-            else if (!loadRefused.load())
+            else if (!loadRefused.load() && !LastLoadStopped())
                 AddMessage("Failed to reload AI model. Please check model availability.", false);
         }
         return;
@@ -573,26 +599,37 @@ void AIChatPanel::CheckModelSwitch()
         currentModelIndex.store(id);
         if (InitializeAI())
             AddMessage("AI model switched successfully! New model is ready.", false);
-        else
+        else if (!LastLoadStopped())
             AddMessage("Failed to switch AI model. Please check settings.", false);
     }
     currentModelIndex.store(id);
 }
 
-void AIChatPanel::ForceReloadModel()
+ModelReloadResult AIChatPanel::ForceReloadModel(std::string* failure)
 {
     PrintLine("Force reloading AI model...");
     ShutdownAI();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Closed meanwhile: the panel goes, there is nothing to load it for.
+    if (closing.load())
+        return ModelReloadStopped;
     ReloadAISettingsQuietly();
     if (InitializeAI())
     {
         AddMessage("AI model reloaded successfully! Model is ready to use.", false);
         PrintLine("AI model reloaded successfully!");
+        return ModelReloadReady;
     }
-    else
+    std::string why;
     {
-        AddMessage("Failed to reload AI model. Please check model availability.", false);
-        PrintLine("Failed to reload AI model.");
+        std::lock_guard<std::mutex> lock(mutex);
+        if (loadStopped)
+            return ModelReloadStopped;
+        why = loadFailure;
     }
+    AddMessage("Failed to reload AI model. Please check model availability.", false);
+    PrintLine("Failed to reload AI model.");
+    if (failure)
+        *failure = why;
+    return ModelReloadFailed;
 }

@@ -27,6 +27,15 @@ struct ChatMessage
     int64_t timestampMs = 0;
 };
 
+// What became of a reload of the chat's model after a download.
+enum ModelReloadResult
+{
+    ModelReloadReady,
+    ModelReloadFailed,  // the model did not load; the failure text says why
+    ModelReloadStopped, // the chat was closed meanwhile, or another load took over
+    ModelReloadNoPanel, // no chat panel: the model loads when the chat opens
+};
+
 class AIChatPanel
 {
 public:
@@ -54,7 +63,10 @@ public:
     bool InitializeAI();
     void ShutdownAI();
     void CheckModelSwitch();
-    void ForceReloadModel();
+    // The last InitializeAI failed because a stop request cancelled its load.
+    bool LastLoadStopped();
+    // failure, when given, receives why a failed reload did not load the model.
+    ModelReloadResult ForceReloadModel(std::string* failure = nullptr);
 
     // A copy of the history, safe from any thread.
     std::vector<ChatMessage> GetMessages();
@@ -78,8 +90,15 @@ public:
     std::atomic<int> currentModelIndex{0};
 
     // Set by ShutdownAI while it waits for the mutex: a running reply stops
-    // between tokens instead of running to its end.
-    std::atomic<bool> stopReply{false};
+    // between tokens and a running load is cancelled, instead of running to
+    // their end. Stays set once the panel is closing.
+    std::atomic<bool> stopRequest{false};
+    // Set by ShutdownAIChat before it waits for a reload on the download thread.
+    std::atomic<bool> closing{false};
+    // Why the last InitializeAI failed, and whether a stop request cancelled
+    // its load (guarded by mutex).
+    std::string loadFailure;
+    bool loadStopped = false;
     // The last InitializeAI refused the model because its load never finished
     // in an earlier run; the switch check loads it once the user has chosen.
     std::atomic<bool> loadRefused{false};
@@ -100,7 +119,8 @@ extern std::mutex AIChatInstanceMutex;
 
 void InitializeAIChat();
 void ShutdownAIChat();
-void ReloadAIChatModel();
+// failure, when given, receives why a failed reload did not load the model.
+ModelReloadResult ReloadAIChatModel(std::string* failure = nullptr);
 
 // The backend the panel's engines are built on; empty means the real llama.cpp.
 // Tests set a scripted one.

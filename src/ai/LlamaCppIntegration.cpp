@@ -7,6 +7,28 @@
 #include <stdexcept>
 #include <vector>
 
+namespace
+{
+// Frees the batch on every way out of the completion.
+struct BatchOwner
+{
+    LlamaBackend& backend;
+    llama_batch batch;
+    ~BatchOwner() { backend.BatchFree(batch); }
+};
+
+// Holds the stop request of a load or a completion for the length of the call.
+struct StopScope
+{
+    std::atomic<const std::atomic<bool>*>& slot;
+    StopScope(std::atomic<const std::atomic<bool>*>& slot_, const std::atomic<bool>* stop) : slot(slot_)
+    {
+        slot = stop;
+    }
+    ~StopScope() { slot = nullptr; }
+};
+} // namespace
+
 LlamaCppIntegration::LlamaCppIntegration(const LlamaCppConfig& config_)
     : LlamaCppIntegration(config_, MakeLlamaCppBackend())
 {}
@@ -82,6 +104,7 @@ bool LlamaCppIntegration::LoadModel()
     if (!std::filesystem::exists(path))
     {
         std::cerr << "Model file not found: " << config.model_path << std::endl;
+        loadFailure = "model file not found: " + config.model_path;
         return false;
     }
     const uint64_t size = std::filesystem::file_size(path);
@@ -98,11 +121,24 @@ bool LlamaCppIntegration::LoadModel()
         params.load_mode = config.use_mlock ? LLAMA_LOAD_MODE_MMAP_MLOCK : LLAMA_LOAD_MODE_MMAP;
     else
         params.load_mode = config.use_mlock ? LLAMA_LOAD_MODE_MLOCK : LLAMA_LOAD_MODE_NONE;
+    // Lets a stop request cancel a long load between the library's tensor reads.
+    params.progress_callback = &LlamaCppIntegration::LoadProgress;
+    params.progress_callback_user_data = this;
 
     model = backend->ModelLoadFromFile(config.model_path.c_str(), params);
     if (model == nullptr)
     {
-        std::cerr << "Failed to load model from file" << std::endl;
+        // A cancelled load is the user closing or switching, not a broken file.
+        if (StopRequested())
+        {
+            std::cout << "Model load stopped" << std::endl;
+            loadStopped = true;
+        }
+        else
+        {
+            std::cerr << "Failed to load model from file" << std::endl;
+            loadFailure = "llama.cpp could not load the model file " + config.model_path;
+        }
         backend->BackendFree();
         return false;
     }
@@ -157,20 +193,25 @@ void LlamaCppIntegration::FreeModel()
     model = nullptr;
 }
 
-bool LlamaCppIntegration::Initialize()
+bool LlamaCppIntegration::Initialize(const std::atomic<bool>* stop)
 {
     std::lock_guard<std::mutex> lock(mutex);
     if (initialized)
         return true;
+    StopScope stopScope(stopRequest, stop);
+    loadFailure.clear();
+    loadStopped = false;
     std::cout << "Initializing LlamaCpp integration..." << std::endl;
     if (!LoadModel())
     {
-        std::cerr << "Failed to load model: " << config.model_path << std::endl;
+        if (!loadStopped)
+            std::cerr << "Failed to load model: " << config.model_path << std::endl;
         return false;
     }
     if (!CreateContext())
     {
         std::cerr << "Failed to create inference context" << std::endl;
+        loadFailure = "llama.cpp could not create an inference context for " + config.model_path;
         FreeModel();
         return false;
     }
@@ -196,6 +237,18 @@ void LlamaCppIntegration::Shutdown()
     ShutdownLocked();
 }
 
+std::string LlamaCppIntegration::LoadFailure()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return loadFailure;
+}
+
+bool LlamaCppIntegration::LoadStopped()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return loadStopped;
+}
+
 bool LlamaCppIntegration::IsLoaded() const { return initialized && model != nullptr && ctx != nullptr; }
 
 bool LlamaCppIntegration::StopRequested() const
@@ -206,27 +259,11 @@ bool LlamaCppIntegration::StopRequested() const
 
 bool LlamaCppIntegration::AbortDecode(void* self) { return static_cast<LlamaCppIntegration*>(self)->StopRequested(); }
 
-namespace
+// The load goes on while this returns true.
+bool LlamaCppIntegration::LoadProgress(float, void* self)
 {
-// Frees the batch on every way out of the completion.
-struct BatchOwner
-{
-    LlamaBackend& backend;
-    llama_batch batch;
-    ~BatchOwner() { backend.BatchFree(batch); }
-};
-
-// Holds the completion's stop request for the length of the call.
-struct StopScope
-{
-    std::atomic<const std::atomic<bool>*>& slot;
-    StopScope(std::atomic<const std::atomic<bool>*>& slot_, const std::atomic<bool>* stop) : slot(slot_)
-    {
-        slot = stop;
-    }
-    ~StopScope() { slot = nullptr; }
-};
-} // namespace
+    return !static_cast<LlamaCppIntegration*>(self)->StopRequested();
+}
 
 std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, int32_t max_tokens,
                                                     const std::atomic<bool>* stop)

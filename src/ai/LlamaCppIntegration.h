@@ -36,13 +36,19 @@ public:
     LlamaCppIntegration(const LlamaCppIntegration&) = delete;
     LlamaCppIntegration& operator=(const LlamaCppIntegration&) = delete;
 
-    bool Initialize();
+    // stop, when given, is read while the model loads: once set, the load is
+    // cancelled, nothing stays loaded and Initialize returns false.
+    bool Initialize(const std::atomic<bool>* stop = nullptr);
     void Shutdown();
     bool IsLoaded() const;
     // stop, when given, is read between tokens and while a batch decodes: once
     // set, the completion ends early and returns the text it has.
     std::string GenerateCompletion(const std::string& prompt, int32_t max_tokens,
                                    const std::atomic<bool>* stop = nullptr);
+    // After a failed Initialize: why, in a few words for the user, and whether a
+    // stop request cancelled the load (then there is no failure to report).
+    std::string LoadFailure();
+    bool LoadStopped();
 
 private:
     bool ValidateConfig();
@@ -53,6 +59,7 @@ private:
     void ShutdownLocked();
     bool StopRequested() const;
     static bool AbortDecode(void* self);
+    static bool LoadProgress(float progress, void* self);
 
     const LlamaCppConfig config;
     std::atomic<llama_model*> model{nullptr};
@@ -60,7 +67,9 @@ private:
     std::atomic<bool> initialized{false};
     std::mutex mutex;
     uint64_t estimated_memory_bytes = 0;
-    // The running completion's stop request; null outside a completion.
+    std::string loadFailure;  // guarded by mutex
+    bool loadStopped = false; // guarded by mutex
+    // The running load's or completion's stop request; null outside them.
     std::atomic<const std::atomic<bool>*> stopRequest{nullptr};
     std::unique_ptr<LlamaBackend> backend;
 };

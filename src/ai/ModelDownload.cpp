@@ -22,6 +22,8 @@ static std::atomic<bool> DownloadThreadRunning{false};
 static bool DownloadRefused = false; // guarded by downloadStateMutex
 
 const char* const CancelledDownloadStillRuns = "A cancelled download is still running; wait for it to end";
+const char* const DownloadedModelNotLoaded = "Download completed, but the model could not be loaded";
+const char* const DownloadedModelLoadsWithChat = "Download completed! The model loads when the AI chat opens.";
 
 static void SetDownloadStatus(const std::string& status)
 {
@@ -119,9 +121,25 @@ void ModelDownloadThread()
             // A fresh download lifts the block on a model whose load crashed.
             RemoveModelLoadMarker();
             SaveAISettings();
-            ReloadAIChatModel();
-            SetDownloadStatus("Model ready!");
-            std::cout << "Model reloaded and ready to use!" << std::endl;
+            std::string failure;
+            const ModelReloadResult reload = ReloadAIChatModel(&failure);
+            if (reload == ModelReloadReady)
+            {
+                SetDownloadStatus("Model ready!");
+                std::cout << "Model reloaded and ready to use!" << std::endl;
+            }
+            else if (reload == ModelReloadFailed)
+            {
+                SetDownloadStatus(DownloadedModelNotLoaded);
+                std::cerr << "Error: The downloaded model could not be loaded: " << failure << std::endl;
+            }
+            else
+            {
+                // No chat, or it was closed during the load: the chat loads the model when it opens.
+                SetDownloadStatus(DownloadedModelLoadsWithChat);
+                if (reload == ModelReloadNoPanel)
+                    std::cout << DownloadedModelLoadsWithChat << std::endl;
+            }
         }
     }
     catch (const std::exception& e)

@@ -43,6 +43,10 @@ void ModelDownloadProgress(int percent);
 
 // Console line and section text when a download is refused for that reason.
 extern const char* const CancelledDownloadStillRuns;
+// Final statuses of a download whose model was not loaded: it failed to load (the
+// console says why), or no chat was open to load it.
+extern const char* const DownloadedModelNotLoaded;
+extern const char* const DownloadedModelLoadsWithChat;
 
 // The worker's job: fetch url into outputPath, creating the file when the first
 // data arrives. resultCode is the transfer's result (0 for success).

@@ -41,6 +41,20 @@ public:
     }
     llama_model* ModelLoadFromFile(const char*, llama_model_params params) override
     {
+        script->loadEntered++;
+        // The library asks the callback once per tensor it reads.
+        const auto end = std::chrono::steady_clock::now() + script->loadDelay;
+        do
+        {
+            if (params.progress_callback && !params.progress_callback(0.5f, params.progress_callback_user_data))
+            {
+                std::lock_guard<std::mutex> lock(script->recordMutex);
+                script->cancelledLoads++;
+                return nullptr;
+            }
+            if (std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } while (std::chrono::steady_clock::now() < end);
         std::lock_guard<std::mutex> lock(script->recordMutex);
         script->modelLoads++;
         script->lastModelParams = params;

@@ -44,12 +44,15 @@ struct FakeLlamaScript
     int failPieceAt = 0;
     int vocabSizeOverride = -1;
     std::chrono::milliseconds decodeDelay{0};
+    std::chrono::milliseconds loadDelay{0}; // passes in steps, asking the load's progress callback
 
     // Record.
     std::mutex recordMutex;
     int backendInits = 0, backendFrees = 0, modelLoads = 0, modelFrees = 0;
     int contextInits = 0, contextFrees = 0, decodes = 0, logitCalls = 0, pieceCalls = 0;
     int abortedDecodes = 0; // decodes ended by the context's abort callback
+    int cancelledLoads = 0; // loads ended by the progress callback
+    std::atomic<int> loadEntered{0};
     int liveBatches = 0;
     llama_model_params lastModelParams{};
     llama_context_params lastContextParams{};

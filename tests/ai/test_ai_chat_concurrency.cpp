@@ -147,3 +147,34 @@ TEST(AIChatConcurrency, ReloadFromAnotherThread)
     EXPECT_FALSE(AIChatPanelInstance);
     GetCapturedStdout();
 }
+
+TEST(AIChatConcurrency, CloseDuringAReloadStopsItsLoad)
+{
+    ChatDirectory dir;
+    dir.Settings(1, true);
+    dir.ModelFile(1);
+    auto script = ScriptReplying("x");
+    dir.UseScript(script);
+    CaptureStdout();
+    testing::internal::CaptureStderr();
+    InitializeAIChat();
+    // The download thread's reload would load for a minute: the close cancels it.
+    script->loadDelay = std::chrono::minutes(1);
+    ModelReloadResult result = ModelReloadReady;
+    std::thread downloader([&] { result = ReloadAIChatModel(); });
+    while (script->loadEntered.load() < 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ShutdownAIChat();
+    downloader.join();
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string out = GetCapturedStdout();
+    EXPECT_EQ(result, ModelReloadStopped);
+    EXPECT_EQ(script->cancelledLoads, 1);
+    // Nothing stays loaded, no marker stays behind, and no broken model is reported.
+    EXPECT_EQ(script->backendInits, script->backendFrees);
+    EXPECT_EQ(script->modelLoads, script->modelFrees);
+    EXPECT_EQ(ReadModelLoadMarker(), "");
+    EXPECT_NE(out.find("Model load stopped\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Failed"), std::string::npos) << out;
+    EXPECT_EQ(err.find("Failed"), std::string::npos) << err;
+}

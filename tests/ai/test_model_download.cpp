@@ -1,5 +1,6 @@
 // The model download against a real HTTP server on 127.0.0.1: progress, the
 // verdicts on the file, the failure messages and the download thread's run.
+#include "ai/AIChatPanel.h"
 #include "ai/AISettings.h"
 #include "ai/ModelDownload.h"
 #include "ai/ModelManager.h"
@@ -209,6 +210,17 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     fs::remove(m.GetModelInfo(0).localPath);
 
     // The whole thread: start, statuses, the saved settings, the reset.
+    auto runThread = [] {
+        std::set<std::string> seen;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
+        {
+            seen.insert(GetModelDownloadState().downloadStatus);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_FALSE(IsModelDownloadThreadRunning());
+        return seen;
+    };
     SetSelectedModel(0);
     fs::remove("ai_settings.cfg");
     CaptureStdout();
@@ -218,16 +230,11 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     EXPECT_EQ(s.downloadingModel, 0);
     // A second start while one runs does nothing.
     StartModelDownload();
-    std::set<std::string> statuses;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
-    {
-        statuses.insert(GetModelDownloadState().downloadStatus);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    std::set<std::string> statuses = runThread();
     out = GetCapturedStdout();
-    ASSERT_FALSE(IsModelDownloadThreadRunning());
-    EXPECT_TRUE(statuses.count("Model ready!")) << out;
+    // No chat is open, so nothing loads the model yet.
+    EXPECT_TRUE(statuses.count(DownloadedModelLoadsWithChat)) << out;
+    EXPECT_FALSE(statuses.count("Model ready!"));
     EXPECT_TRUE(statuses.count("Download completed! Reloading model...")) << out;
     EXPECT_FALSE(statuses.count("Download failed!"));
     s = GetModelDownloadState();
@@ -241,16 +248,29 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     EXPECT_NE(out.find("Resetting download state - was downloading model: 0"), std::string::npos);
     EXPECT_NE(out.find("Download state reset - isDownloading: 0, downloadingModel: -1"), std::string::npos);
 
+    // With the chat open, the downloaded file (no model) fails to load in llama.cpp:
+    // not "Model ready!", but a status that says so and the reason on the console.
+    CaptureStdout();
+    InitializeAIChat();
+    testing::internal::CaptureStderr();
+    StartModelDownload();
+    statuses = runThread();
+    const std::string err = testing::internal::GetCapturedStderr();
+    ShutdownAIChat();
+    out = GetCapturedStdout();
+    EXPECT_TRUE(statuses.count(DownloadedModelNotLoaded)) << out;
+    EXPECT_FALSE(statuses.count("Model ready!"));
+    EXPECT_EQ(out.find("Model reloaded and ready to use!"), std::string::npos);
+    EXPECT_NE(err.find("Error: The downloaded model could not be loaded: llama.cpp could not load the model file " +
+                       m.GetModelInfo(0).localPath + "\n"),
+              std::string::npos)
+        << err;
+
     // A failing thread: the model's file is missing on the server.
     SetSelectedModel(2);
     CaptureStdout();
     StartModelDownload();
-    statuses.clear();
-    while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
-    {
-        statuses.insert(GetModelDownloadState().downloadStatus);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    statuses = runThread();
     out = GetCapturedStdout();
     EXPECT_TRUE(statuses.count("Download failed!")) << out;
     EXPECT_NE(out.find("Model download failed!"), std::string::npos);

@@ -20,6 +20,8 @@ static bool KnownStatus(const std::string& s)
                                                 "Downloading model...",
                                                 "Download completed! Reloading model...",
                                                 "Model ready!",
+                                                DownloadedModelNotLoaded,
+                                                DownloadedModelLoadsWithChat,
                                                 "Download failed!"};
     if (fixed.count(s))
         return true;
