@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -36,6 +37,25 @@ static double PerfMs(const std::string& log, const std::string& key, size_t from
         return -1.0;
     at = log.find('=', at);
     return at == std::string::npos ? -1.0 : std::atof(log.c_str() + at + 1);
+}
+
+// Runs work with a stop request raised stopAfterMs into it (never when negative);
+// returns how long it ran beyond that point, in ms.
+static double TimedWithStop(int stopAfterMs, const std::function<void(std::atomic<bool>*)>& work)
+{
+    std::atomic<bool> stop{false};
+    std::thread stopper;
+    if (stopAfterMs >= 0)
+        stopper = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+            stop = true;
+        });
+    const auto t0 = std::chrono::steady_clock::now();
+    work(&stop);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    if (stopper.joinable())
+        stopper.join();
+    return ms - std::max(stopAfterMs, 0);
 }
 
 int main(int argc, char** argv)
@@ -136,19 +156,8 @@ int main(int argc, char** argv)
     longLlama.Initialize();
     const std::string longPrompt(2000, 'v');
     auto timed = [&](int maxTokens, int stopAfterMs) {
-        std::atomic<bool> stop{false};
-        std::thread stopper;
-        if (stopAfterMs >= 0)
-            stopper = std::thread([&] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
-                stop = true;
-            });
-        const auto t0 = std::chrono::steady_clock::now();
-        longLlama.GenerateCompletion(longPrompt, maxTokens, &stop);
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        if (stopper.joinable())
-            stopper.join();
-        return ms - std::max(stopAfterMs, 0);
+        return TimedWithStop(
+            stopAfterMs, [&](std::atomic<bool>* stop) { longLlama.GenerateCompletion(longPrompt, maxTokens, stop); });
     };
     const double decodeMs = timed(1, -1);
     const double promptStopMs = timed(1, (int)(decodeMs / 2));
@@ -174,19 +183,7 @@ int main(int argc, char** argv)
     auto timedLoad = [&](bool mapped, int stopAfterMs) {
         loadConfig.use_mmap = mapped;
         LlamaCppIntegration big(loadConfig);
-        std::atomic<bool> stop{false};
-        std::thread stopper;
-        if (stopAfterMs >= 0)
-            stopper = std::thread([&] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
-                stop = true;
-            });
-        const auto t0 = std::chrono::steady_clock::now();
-        big.Initialize(&stop);
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        if (stopper.joinable())
-            stopper.join();
-        return ms - std::max(stopAfterMs, 0);
+        return TimedWithStop(stopAfterMs, [&](std::atomic<bool>* stop) { big.Initialize(stop); });
     };
     timedLoad(false, -1); // warms the file cache
     const double mappedLoadMs = timedLoad(true, -1);
