@@ -145,6 +145,21 @@ TEST_F(SerialReaderTest, LongLinesAreParsedWholeAndOverlongOnesDropped)
     EXPECT_NE(testing::internal::GetCapturedStderr(), "");
 }
 
+TEST_F(SerialReaderTest, LineLimitIsExact)
+{
+    // A line of exactly the limit is kept; one byte more drops it with one
+    // message, and the line after the next LF is read again.
+    SetChannelCount(1);
+    const std::string bytes = "\n1" + std::string(MaxSerialLineLength - 1, ' ') + "\r" + "\n2" +
+                              std::string(MaxSerialLineLength, ' ') + "\r" + "\n3\r\n";
+    testing::internal::CaptureStderr();
+    for (size_t at = 0; at < bytes.size(); at += 2048)
+        Feed(bytes.substr(at, 2048));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning: Dropped a serial line longer than 4096 bytes (no CR received)\n");
+    EXPECT_EQ(Stored(), (Rows{{1}, {3}}));
+}
+
 TEST_F(SerialReaderTest, ChannelCountZeroAndChange)
 {
     SetChannelCount(0);
