@@ -185,6 +185,11 @@ long ReadSerialDevice(int fd, void* buffer, size_t size)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return 0;
+        // A hung-up terminal may also fail the read (EIO) rather than end it.
+        const int error = errno;
+        if (IsSerialDeviceHungUp(fd))
+            return SerialDeviceHungUp;
+        errno = error;
         return -1;
     }
 }
