@@ -154,8 +154,9 @@ void UIContext::LoadBackgroundImage()
     candidates.push_back("velon-x-standalone.png");
     candidates.push_back("../velon-x-standalone.png");
     candidates.push_back("../../velon-x-standalone.png");
-    if (!ProgramDirectory().empty())
-        candidates.push_back(ProgramDirectory() + "/" + base);
+    const std::string program_dir = ProgramDirectory();
+    if (!program_dir.empty())
+        candidates.push_back(program_dir + "/" + base);
 
     unsigned char* pixels = nullptr;
     std::string found;

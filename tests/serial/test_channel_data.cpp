@@ -1,8 +1,5 @@
 #include "serial/ChannelData.h"
-#include "serial/SerialReader.h"
 #include "StoreTestHelpers.h"
-
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -47,21 +44,6 @@ TEST(ChannelData, TrimKeepsTheNewestRowsAndHonoursLimitChanges)
     Append(1502, 3);
     GetChannelDataSnapshot(times, channels);
     EXPECT_EQ(times.size(), 11u);
-
-    // The reader trims once per step: a step of 50 lines leaves the newest 10.
-    ResetStore(2, 10);
-    {
-        std::lock_guard<std::mutex> lock(ChannelDataMutex);
-        ResetSerialParser();
-        std::string lines = "\n";
-        for (int k = 0; k < 50; k++)
-            lines += std::to_string(k) + ",1\r\n";
-        ParseSerialBytes((const uint8_t*)lines.data(), lines.size());
-    }
-    GetChannelDataSnapshot(times, channels);
-    ASSERT_EQ(times.size(), 10u);
-    EXPECT_EQ(channels[0], (std::vector<float>{40, 41, 42, 43, 44, 45, 46, 47, 48, 49}));
-    EXPECT_EQ(channels[1].size(), 10u);
     SetMaxPointsPerChannel(1000);
 }
 
