@@ -29,7 +29,7 @@ const ImVec4& StatisticsColor(int channel)
     return StatisticsPaletteFallback;
 }
 
-std::string FormatFloat3(float value)
+std::string FormatFloat3(double value)
 {
     std::ostringstream out;
     out << std::fixed << std::setprecision(3) << value;
@@ -79,7 +79,7 @@ std::vector<ChannelStatisticsRow> ComputeChannelStatistics(const std::vector<flo
         row.minimum = smallest;
         row.maximum = largest;
         row.average = std::clamp((float)(sum / row.count), smallest, largest);
-        row.range = largest - smallest;
+        row.range = (double)largest - (double)smallest;
         if (!snapshotTimes.empty() && snapshotTimes.size() == values.size())
             row.timeSpan = snapshotTimes.back() - snapshotTimes.front();
         rows.push_back(row);

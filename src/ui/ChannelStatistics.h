@@ -21,7 +21,7 @@ struct ChannelStatisticsRow
     float minimum = 0.0f;
     float maximum = 0.0f;
     float average = 0.0f;
-    float range = 0.0f;
+    double range = 0.0; // in double: max - min of two large floats of opposite sign is no float
     float timeSpan = 0.0f;
 };
 
@@ -32,7 +32,7 @@ std::vector<ChannelStatisticsRow> ComputeChannelStatistics(const std::vector<flo
                                                            int channelCount, const std::vector<std::string>& labels);
 
 // Fixed notation, 3 decimals: 1.5 gives "1.500".
-std::string FormatFloat3(float value);
+std::string FormatFloat3(double value);
 // "1.750 s".
 std::string FormatTimeSpan(float seconds);
 const ImVec4& StatisticsColor(int channel);
