@@ -38,11 +38,15 @@ UIContext::~UIContext()
     topBar.reset();
 }
 
-// A candidate that cannot be examined counts as absent.
-static bool IsDirectory(const fs::path& path)
+static const char* const TextFontFile = "OpenSans-Regular.ttf";
+static const char* const IconFontFile = "fa-solid-900.ttf";
+
+// A "fonts" folder near the working directory may be anyone's: a candidate counts only when it
+// holds both of our fonts. One that cannot be examined counts as absent.
+static bool HoldsOurFonts(const fs::path& dir)
 {
     std::error_code ec;
-    return fs::exists(path, ec) && fs::is_directory(path, ec);
+    return fs::is_regular_file(dir / TextFontFile, ec) && fs::is_regular_file(dir / IconFontFile, ec);
 }
 
 static fs::path FindFontsDirectory()
@@ -55,7 +59,7 @@ static fs::path FindFontsDirectory()
     };
     for (const fs::path& candidate : candidates)
     {
-        if (IsDirectory(candidate))
+        if (HoldsOurFonts(candidate))
         {
             std::cout << "Found fonts directory: " << candidate.string() << std::endl;
             return candidate;
@@ -89,8 +93,8 @@ int UIContext::Init(nwindow::IWindow* owner)
     window = owner;
 
     const fs::path fonts_dir = FindFontsDirectory();
-    const std::string text_font_path = (fonts_dir / "OpenSans-Regular.ttf").string();
-    const std::string icon_font_path = (fonts_dir / "fa-solid-900.ttf").string();
+    const std::string text_font_path = (fonts_dir / TextFontFile).string();
+    const std::string icon_font_path = (fonts_dir / IconFontFile).string();
 
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
