@@ -4,10 +4,40 @@
 #include "ui/DashboardSettings.h"
 
 #include <imgui.h>
+#include <imgui_internal.h> // the active item and its text
 
 #include <algorithm>
 #include <cstring>
 #include <string>
+
+// A typed size is the limit only once the edit ends (Enter, or leaving the field): each keystroke
+// would otherwise be one, and "5000" typed over 10,000 points would keep 5 of them. The step
+// buttons apply at once. Until the edit ends the field keeps the value typed so far.
+static bool DataSizeTyping = false;
+static int DataSizeTyped = 0;
+
+static void DataSizeField()
+{
+    // The text field inside InputInt carries the widget's own ID.
+    const ImGuiID field = ImGui::GetID("##DataSize");
+    // The limit is an atomic read by the reader thread: edit a copy.
+    int maxPoints = DataSizeTyping ? DataSizeTyped : GetMaxPointsPerChannel();
+    ImGui::SetNextItemWidth(150);
+    ImGui::InputInt("##DataSize", &maxPoints, 1, 100, 0);
+    DataSizeTyping = ImGui::GetActiveID() == field;
+    if (DataSizeTyping)
+    {
+        DataSizeTyped = maxPoints;
+        // A field left empty changes nothing.
+        const ImGuiInputTextState* state = ImGui::GetInputTextState(field);
+        if (state && state->TextLen == 0)
+            DataSizeTyped = GetMaxPointsPerChannel();
+        return;
+    }
+    maxPoints = std::clamp(maxPoints, 0, MaxPointsLimit);
+    if (maxPoints != GetMaxPointsPerChannel())
+        SetMaxPointsPerChannel(maxPoints);
+}
 
 void LiveViewSettingsPage()
 {
@@ -15,13 +45,7 @@ void LiveViewSettingsPage()
         return;
 
     ImGui::Text("Data Size (max 10,000): ");
-    // The limit is an atomic read by the reader thread: edit a copy.
-    int maxPoints = GetMaxPointsPerChannel();
-    ImGui::SetNextItemWidth(150);
-    ImGui::InputInt("##DataSize", &maxPoints, 1, 100, 0);
-    maxPoints = std::clamp(maxPoints, 0, MaxPointsLimit);
-    if (maxPoints != GetMaxPointsPerChannel())
-        SetMaxPointsPerChannel(maxPoints);
+    DataSizeField();
 
     ChannelConfigurationSection();
 

@@ -1,6 +1,7 @@
 // The Live View in the real program window: the combined plot, its legend
 // popup, the cursors and the individual views, with data from the store and
 // from a pseudo-terminal through the reader thread.
+#include "support/ImGuiItemProbe.h"
 #include "support/PtyDevice.h"
 #include "support/UiHarness.h"
 
@@ -608,6 +609,40 @@ TEST_F(LiveViewUi, SettingsSectionClampsAndResizesNames)
     SetChannelCount(3);
     ui.RunFrames(2);
     EXPECT_EQ(ChannelDisplayNames, (std::vector<std::string>{"a", "", ""}));
+}
+
+TEST_F(LiveViewUi, TypedDataSizeAppliesWhenTheEditEnds)
+{
+    // "5000" typed over a limit of 10,000 is no limit of 5, 50 and 500 on its way.
+    SetMaxPointsPerChannel(10000);
+    ShowPage("Settings");
+    const ImVec2 field = FindSettingsItem(ui, "##DataSize");
+    ASSERT_GE(field.x, 0.0f);
+    ui.Click(field);
+    uitest::TypeText(ui, "5000");
+    EXPECT_EQ(GetMaxPointsPerChannel(), 10000);
+    ui.PressKey(ImGuiKey_Enter);
+    EXPECT_EQ(GetMaxPointsPerChannel(), 5000);
+
+    // Escape takes the edit back; a field left empty changes nothing; too large is clamped at the end.
+    ui.Click(field);
+    uitest::TypeText(ui, "7");
+    ui.PressKey(ImGuiKey_Escape);
+    EXPECT_EQ(GetMaxPointsPerChannel(), 5000);
+    ui.Click(field);
+    uitest::TypeText(ui, "7");
+    ui.PressKey(ImGuiKey_Backspace);
+    ui.PressKey(ImGuiKey_Enter);
+    EXPECT_EQ(GetMaxPointsPerChannel(), 5000);
+    ui.Click(field);
+    uitest::TypeText(ui, "20000");
+    ui.PressKey(ImGuiKey_Enter);
+    ui.RunFrames(1);
+    EXPECT_EQ(GetMaxPointsPerChannel(), 10000);
+
+    // The step buttons apply at once.
+    ASSERT_TRUE(uitest::ClickItem(ui, uitest::WidgetId("SettingsFullWindow", {"UIContextViewer", "##DataSize", "-"})));
+    EXPECT_EQ(GetMaxPointsPerChannel(), 9999);
 }
 
 // Three channels from a pseudo-terminal through the reader thread, drawn live;
