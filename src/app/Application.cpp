@@ -5,9 +5,39 @@
 
 #include <GLFW/glfw3.h>
 
+#include <atomic>
+#include <csignal>
+#include <cstring>
 #include <iostream>
 
 Application* ApplicationInstance = nullptr;
+
+static std::atomic<int> CloseSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+// Runs on whichever thread the signal reaches: it only notes the signal, the frame loop closes.
+static void OnCloseSignal(int signal_number)
+{
+    int none = 0;
+    if (!CloseSignal.compare_exchange_strong(none, signal_number))
+    {
+        // Asked twice: the shut-down waits on something slow, and the user wants out now.
+        std::signal(signal_number, SIG_DFL);
+        std::raise(signal_number);
+    }
+}
+
+void InstallCloseSignalHandlers()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnCloseSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal_number, &action, nullptr);
+}
+
+int CloseSignalReceived() { return CloseSignal.load(); }
 
 std::unique_ptr<nwindow::GLWindow> MakeWindow() { return std::make_unique<nwindow::GLWindow>(); }
 
@@ -67,6 +97,12 @@ void Application::RunLoop()
         previous = now;
         if (elapsed < FramePeriod)
             glfwWaitEventsTimeout(FramePeriod - elapsed);
+        // The wait lasts at most one frame period, so a signal is acted on within it.
+        if (window->IsRunning() && CloseSignalReceived() != 0)
+        {
+            std::cout << "Received SIG" << sigabbrev_np(CloseSignalReceived()) << ", closing the window" << std::endl;
+            window->OnClose();
+        }
         window->OnUpdate();
     }
 }

@@ -25,6 +25,7 @@ int main()
     // Status lines to a console that has gone (a closed pipe) go nowhere; they must not end the
     // program, its recording or the save of its layout.
     std::signal(SIGPIPE, SIG_IGN);
+    InstallCloseSignalHandlers();
 
     // The reader thread runs before and during the whole life of the window.
     std::thread reader(SerialThreadMain);

@@ -8,6 +8,9 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
@@ -195,9 +198,12 @@ TEST(Application, CloseEndsTheLoopAndResizeRepaints)
 TEST(Program, ClosedByTheUserExitsZeroAfterTearingDown)
 {
     // No run-time files in the working directory: fonts, background, shaders and icon are the
-    // ones beside the program.
+    // ones beside the program, also with someone else's "fonts" folder one level up.
     ProgramDirectory dir(false);
-    ChildProgram program(dir.Path());
+    std::filesystem::create_directories(dir.Path() + "/fonts");
+    std::ofstream(dir.Path() + "/fonts/Other.ttf") << "not ours";
+    std::filesystem::create_directories(dir.Path() + "/work");
+    ChildProgram program(dir.Path() + "/work");
     const unsigned long window = program.FindWindow(60.0);
     ASSERT_NE(window, 0u) << program.Out() << program.Err();
     // Let it run some frames, then close it as a user does.
@@ -214,8 +220,9 @@ TEST(Program, ClosedByTheUserExitsZeroAfterTearingDown)
                                      "UI context terminated successfully\n",
                                      "OpenGL context terminated successfully\n",
                                  });
-    ExpectInOrder(program.Out(), {"Successfully loaded font: ", "Successfully loaded FontAwesome font: ",
-                                  "Background image loaded successfully from: "});
+    ExpectInOrder(program.Out(),
+                  {"Successfully loaded font: " + uitest::RuntimeDirectory() + "/fonts/",
+                   "Successfully loaded FontAwesome font: ", "Background image loaded successfully from: "});
     EXPECT_EQ(program.Err().find("Error: "), std::string::npos) << program.Err();
     EXPECT_EQ(program.Err().find("Failed to open"), std::string::npos) << program.Err();
 }
@@ -233,6 +240,24 @@ TEST(Program, SurvivesAClosedConsole)
         uitest::SendWindowClose(window);
         ASSERT_TRUE(program.Wait(60.0)) << program.Err();
         EXPECT_EQ(program.ExitCode(), 0) << program.Err();
+        EXPECT_TRUE(std::ifstream(dir.Path() + "/imgui.ini").good()) << "the layout was not saved";
+    }
+}
+
+TEST(Program, CtrlCTermAndHangUpEndThroughTheShutDown)
+{
+    // Each ends the frame loop, so the layout is saved and everything is torn down as on a close.
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+    {
+        ProgramDirectory dir;
+        ChildProgram program(dir.Path());
+        ASSERT_NE(program.FindWindow(60.0), 0u) << program.Err();
+        kill(program.Pid(), signal_number);
+        ASSERT_TRUE(program.Wait(60.0)) << program.Err();
+        EXPECT_EQ(program.ExitCode(), 0) << signal_number << program.Err();
+        ExpectInOrder(program.Out(),
+                      {std::string("Received SIG") + sigabbrev_np(signal_number) + ", closing the window\n",
+                       "UI context terminated successfully\n"});
         EXPECT_TRUE(std::ifstream(dir.Path() + "/imgui.ini").good()) << "the layout was not saved";
     }
 }
