@@ -16,14 +16,15 @@ static std::atomic<int> CloseSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 // Runs on whichever thread the signal reaches: it only notes the signal, the frame loop closes.
+// A closed terminal may send SIGHUP twice (the kernel and the shell), a service stop SIGTERM to
+// every process; only a second Ctrl+C means that the user wants out before the shut-down ends.
 static void OnCloseSignal(int signal_number)
 {
     int none = 0;
-    if (!CloseSignal.compare_exchange_strong(none, signal_number))
+    if (!CloseSignal.compare_exchange_strong(none, signal_number) && signal_number == SIGINT)
     {
-        // Asked twice: the shut-down waits on something slow, and the user wants out now.
-        std::signal(signal_number, SIG_DFL);
-        std::raise(signal_number);
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
     }
 }
 

@@ -22,8 +22,8 @@ public:
 extern Application* ApplicationInstance;
 
 // SIGINT, SIGTERM and SIGHUP ask the window to close, so the program ends through its own
-// shut-down (layout saved, port released, recording closed). A second one while that shut-down
-// runs ends the program at once.
+// shut-down (layout saved, port released, recording closed). A second Ctrl+C while that
+// shut-down runs ends the program at once.
 void InstallCloseSignalHandlers();
 // The signal that asked for the close, 0 when none has.
 int CloseSignalReceived();
