@@ -49,7 +49,40 @@ static std::string CurrentPath(int fd)
 
 CsvRecorder::~CsvRecorder() { Stop(); }
 
-bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::string>& channel_names)
+// Suffixes tried for a name that is taken and must not be replaced.
+static const int MaxFileNameSuffix = 100;
+
+// "name.csv" with suffix n is "name_n.csv"; a name without ".csv" gets "_n" at its end.
+static std::string SuffixedFileName(const std::string& name, int n)
+{
+    const std::string ext = ".csv";
+    const bool has_ext = name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0;
+    const size_t stem = has_ext ? name.size() - ext.size() : name.size();
+    return name.substr(0, stem) + "_" + std::to_string(n) + name.substr(stem);
+}
+
+// Creates a file that did not exist: the name itself, or the first free
+// suffixed name. O_EXCL claims a name in the same step that finds it free, so
+// nothing created between a check and the open is ever replaced.
+static int OpenNewFile(const std::string& file_name, std::string* used_name)
+{
+    for (int n = 1; n <= MaxFileNameSuffix; n++)
+    {
+        const std::string name = n == 1 ? file_name : SuffixedFileName(file_name, n);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+        {
+            *used_name = name;
+            return fd;
+        }
+        if (errno != EEXIST) // no folder, no permission: no suffix helps
+            return -1;
+    }
+    return -1;
+}
+
+bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::string>& channel_names,
+                        bool replace_existing)
 {
     std::lock_guard<std::mutex> lock(mutex);
     if (recording)
@@ -70,14 +103,16 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     }
 
     // No stream buffer: a row reaches the file whole or not at all.
-    file = open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    std::string used_name = file_name;
+    file = replace_existing ? open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
+                            : OpenNewFile(file_name, &used_name);
     if (file < 0)
     {
         ReportError("Error: Failed to open CSV file: " + file_name);
         return false;
     }
 
-    fileName = file_name;
+    fileName = used_name;
     fileEnd = 0;
     openedPath = CurrentPath(file);
     recording = true;
@@ -232,9 +267,10 @@ std::string CsvRecorder::GetStopReason()
     return stopReason;
 }
 
-bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names)
+bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names,
+                       bool replace_existing)
 {
-    return CsvRecorderInstance.Start(file_name, channel_names);
+    return CsvRecorderInstance.Start(file_name, channel_names, replace_existing);
 }
 
 void StopCsvRecording() { CsvRecorderInstance.Stop(); }

@@ -13,7 +13,10 @@ class CsvRecorder
 public:
     ~CsvRecorder();
 
-    bool Start(const std::string& file_name, const std::vector<std::string>& channel_names);
+    // replace_existing false: a file of that name is kept, and the recording
+    // goes to the name with the first free suffix ("name_2.csv", "name_3.csv", ...).
+    bool Start(const std::string& file_name, const std::vector<std::string>& channel_names,
+               bool replace_existing = true);
     bool WriteRow(double time, const std::vector<float>& values);
     void Stop();
 
@@ -43,7 +46,8 @@ private:
 
 extern CsvRecorder CsvRecorderInstance;
 
-bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names);
+bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names,
+                       bool replace_existing = true);
 void StopCsvRecording();
 bool WriteCsvRow(double time, const std::vector<float>& values);
 bool IsCsvRecording();

@@ -30,7 +30,9 @@ static void StartRecordingFromSettings()
         UseTimestampedFileName ? MakeTimestampedFileName(CsvFileNamePrefix)
                                : std::string(CsvFileNameBuffer, strnlen(CsvFileNameBuffer, sizeof(CsvFileNameBuffer)));
     const std::vector<std::string> names = GetCsvChannelNames();
-    if (StartCsvRecording(fileName, names))
+    // A time-stamped name is the same for every Start within one second, so
+    // such a Start never replaces a file; a name the user typed is replaced.
+    if (StartCsvRecording(fileName, names, !UseTimestampedFileName))
         ImGui::OpenPopup("Recording Started");
     else
         ImGui::OpenPopup("Recording Failed");

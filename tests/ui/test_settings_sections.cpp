@@ -416,11 +416,21 @@ TEST_F(SettingsSections, CsvRecordingThatCannotStartShowsTheFailurePopup)
     ASSERT_TRUE(IsCsvRecording());
     const std::string name = GetCsvFileName();
     EXPECT_TRUE(std::regex_match(name, std::regex("dravik_\\d{8}_\\d{6}\\.csv"))) << name;
+    ASSERT_TRUE(WriteCsvRow(1.0, {1.0f}));
     StopCsvRecording();
-    EXPECT_EQ(ReadFile(dir.Path() + "/" + name), "Timestamp,Channel_1\r\n");
+
+    // Started again, most often within the same second: the first file stays.
+    EXPECT_TRUE(ui.WindowActive("Recording Started"));
+    ASSERT_TRUE(ClickItem(ui, WidgetId("Recording Started", {"OK"})));
+    ASSERT_TRUE(ClickItem(ui, Csv("Start CSV Recording")));
+    const std::string again = GetCsvFileName();
+    EXPECT_NE(again, name);
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Recording to: " + again)) << text.Last();
+    StopCsvRecording();
+    EXPECT_EQ(ReadFile(dir.Path() + "/" + name), "Timestamp,Channel_1\r\n1.000000,1.000000\r\n");
 
     // A closed section draws nothing of itself (once the modal lets the click through).
-    EXPECT_TRUE(ui.WindowActive("Recording Started"));
     ASSERT_TRUE(ClickItem(ui, WidgetId("Recording Started", {"OK"})));
     ASSERT_TRUE(ClickItem(ui, Csv("CSV Recording Settings")));
     ui.RunFrames(1);
