@@ -117,6 +117,7 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     openedPath = CurrentPath(file);
     recording = true;
     rowsWritten = 0;
+    rowsRefused = 0;
 
     std::string header = "Timestamp";
     for (const std::string& name : channel_names)
@@ -192,6 +193,7 @@ void CsvRecorder::CloseFile()
     recording = false;
     fileName.clear();
     openedPath.clear();
+    rowsRefused = 0;
 }
 
 bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
@@ -201,7 +203,11 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
         return false;
     if (values.empty())
     {
-        ReportError("Error: Cannot write empty data vector to CSV");
+        // Said once for a run of refused rows, not once a row: with no
+        // channels every received line is refused. The count tells the rest.
+        if (rowsRefused == 0)
+            ReportError("Error: Cannot write empty data vector to CSV");
+        rowsRefused++;
         return false;
     }
 
@@ -226,6 +232,7 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
         return false;
     }
     rowsWritten++;
+    rowsRefused = 0;
     return true;
 }
 
@@ -261,6 +268,12 @@ uint64_t CsvRecorder::GetRowCount()
     return rowsWritten;
 }
 
+uint64_t CsvRecorder::GetRefusedRowCount()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return rowsRefused;
+}
+
 std::string CsvRecorder::GetStopReason()
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -282,6 +295,8 @@ bool IsCsvRecording() { return CsvRecorderInstance.IsRecording(); }
 std::string GetCsvFileName() { return CsvRecorderInstance.GetFileName(); }
 
 uint64_t GetCsvRowCount() { return CsvRecorderInstance.GetRowCount(); }
+
+uint64_t GetCsvRefusedRowCount() { return CsvRecorderInstance.GetRefusedRowCount(); }
 
 std::string GetCsvStopReason() { return CsvRecorderInstance.GetStopReason(); }
 

@@ -23,6 +23,7 @@ public:
     bool IsRecording();
     std::string GetFileName();
     uint64_t GetRowCount();
+    uint64_t GetRefusedRowCount();
     std::string GetStopReason();
 
 private:
@@ -39,9 +40,10 @@ private:
     uint64_t rowsWritten = 0;
     std::mutex mutex;
 
-    off_t fileEnd = 0;      // where the last whole line ends
-    std::string openedPath; // the file's absolute path as last seen, "" when unknown
-    std::string stopReason; // why a recording ended by itself; kept until the next start
+    off_t fileEnd = 0;        // where the last whole line ends
+    std::string openedPath;   // the file's absolute path as last seen, "" when unknown
+    std::string stopReason;   // why a recording ended by itself; kept until the next start
+    uint64_t rowsRefused = 0; // rows without values since the last row written; reported once a run
 };
 
 extern CsvRecorder CsvRecorderInstance;
@@ -53,6 +55,9 @@ bool WriteCsvRow(double time, const std::vector<float>& values);
 bool IsCsvRecording();
 std::string GetCsvFileName();
 uint64_t GetCsvRowCount();
+// Rows refused (no values: no channels) since the last row written; 0 when
+// rows are being recorded.
+uint64_t GetCsvRefusedRowCount();
 // Why the last recording ended by itself (a row could not be written, the
 // file was deleted); "" when it did not or a new one has started.
 std::string GetCsvStopReason();
