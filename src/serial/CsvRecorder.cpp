@@ -49,7 +49,40 @@ static std::string CurrentPath(int fd)
 
 CsvRecorder::~CsvRecorder() { Stop(); }
 
-bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::string>& channel_names)
+// Suffixes tried for a name that is taken and must not be replaced.
+static const int MaxFileNameSuffix = 100;
+
+// "name.csv" with suffix n is "name_n.csv"; a name without ".csv" gets "_n" at its end.
+static std::string SuffixedFileName(const std::string& name, int n)
+{
+    const std::string ext = ".csv";
+    const bool has_ext = name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0;
+    const size_t stem = has_ext ? name.size() - ext.size() : name.size();
+    return name.substr(0, stem) + "_" + std::to_string(n) + name.substr(stem);
+}
+
+// Creates a file that did not exist: the name itself, or the first free
+// suffixed name. O_EXCL claims a name in the same step that finds it free, so
+// nothing created between a check and the open is ever replaced.
+static int OpenNewFile(const std::string& file_name, std::string* used_name)
+{
+    for (int n = 1; n <= MaxFileNameSuffix; n++)
+    {
+        const std::string name = n == 1 ? file_name : SuffixedFileName(file_name, n);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+        {
+            *used_name = name;
+            return fd;
+        }
+        if (errno != EEXIST) // no folder, no permission: no suffix helps
+            return -1;
+    }
+    return -1;
+}
+
+bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::string>& channel_names,
+                        bool replace_existing)
 {
     std::lock_guard<std::mutex> lock(mutex);
     if (recording)
@@ -70,18 +103,21 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     }
 
     // No stream buffer: a row reaches the file whole or not at all.
-    file = open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    std::string used_name = file_name;
+    file = replace_existing ? open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
+                            : OpenNewFile(file_name, &used_name);
     if (file < 0)
     {
         ReportError("Error: Failed to open CSV file: " + file_name);
         return false;
     }
 
-    fileName = file_name;
+    fileName = used_name;
     fileEnd = 0;
     openedPath = CurrentPath(file);
     recording = true;
     rowsWritten = 0;
+    rowsRefused = 0;
 
     std::string header = "Timestamp";
     for (const std::string& name : channel_names)
@@ -157,6 +193,7 @@ void CsvRecorder::CloseFile()
     recording = false;
     fileName.clear();
     openedPath.clear();
+    rowsRefused = 0;
 }
 
 bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
@@ -166,7 +203,11 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
         return false;
     if (values.empty())
     {
-        ReportError("Error: Cannot write empty data vector to CSV");
+        // Said once for a run of refused rows, not once a row: with no
+        // channels every received line is refused. The count tells the rest.
+        if (rowsRefused == 0)
+            ReportError("Error: Cannot write empty data vector to CSV");
+        rowsRefused++;
         return false;
     }
 
@@ -191,6 +232,7 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
         return false;
     }
     rowsWritten++;
+    rowsRefused = 0;
     return true;
 }
 
@@ -226,15 +268,22 @@ uint64_t CsvRecorder::GetRowCount()
     return rowsWritten;
 }
 
+uint64_t CsvRecorder::GetRefusedRowCount()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return rowsRefused;
+}
+
 std::string CsvRecorder::GetStopReason()
 {
     std::lock_guard<std::mutex> lock(mutex);
     return stopReason;
 }
 
-bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names)
+bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names,
+                       bool replace_existing)
 {
-    return CsvRecorderInstance.Start(file_name, channel_names);
+    return CsvRecorderInstance.Start(file_name, channel_names, replace_existing);
 }
 
 void StopCsvRecording() { CsvRecorderInstance.Stop(); }
@@ -246,6 +295,8 @@ bool IsCsvRecording() { return CsvRecorderInstance.IsRecording(); }
 std::string GetCsvFileName() { return CsvRecorderInstance.GetFileName(); }
 
 uint64_t GetCsvRowCount() { return CsvRecorderInstance.GetRowCount(); }
+
+uint64_t GetCsvRefusedRowCount() { return CsvRecorderInstance.GetRefusedRowCount(); }
 
 std::string GetCsvStopReason() { return CsvRecorderInstance.GetStopReason(); }
 

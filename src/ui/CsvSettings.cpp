@@ -30,7 +30,9 @@ static void StartRecordingFromSettings()
         UseTimestampedFileName ? MakeTimestampedFileName(CsvFileNamePrefix)
                                : std::string(CsvFileNameBuffer, strnlen(CsvFileNameBuffer, sizeof(CsvFileNameBuffer)));
     const std::vector<std::string> names = GetCsvChannelNames();
-    if (StartCsvRecording(fileName, names))
+    // A time-stamped name is the same for every Start within one second, so
+    // such a Start never replaces a file; a name the user typed is replaced.
+    if (StartCsvRecording(fileName, names, !UseTimestampedFileName))
         ImGui::OpenPopup("Recording Started");
     else
         ImGui::OpenPopup("Recording Failed");
@@ -83,6 +85,13 @@ void CsvSettingsPage()
         ImGui::Text("Data points recorded: %zu", static_cast<size_t>(GetCsvRowCount()));
         ImGui::SameLine();
         ImGui::TextColored(ImVec4(1.0f, 0.0f, 0.0f, 1.0f), "REC");
+        // Rows are refused only for want of values, that is with no channels.
+        const uint64_t refused = GetCsvRefusedRowCount();
+        if (refused > 0)
+            ImGui::TextColored(ImVec4(1.0f, 0.5f, 0.0f, 1.0f),
+                               "Rows not recorded: %llu (no channels: set the number of channels in Data "
+                               "Reception Settings)",
+                               (unsigned long long)refused);
     }
     else
     {

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -171,6 +172,29 @@ TEST(CsvRecorder, ARowThatCannotBeWrittenEndsTheRecordingAtTheLastWholeRow)
     EXPECT_EQ(GetCsvStopReason(), "");
     EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
     EXPECT_EQ(GetCsvRowCount(), 1u);
+}
+
+TEST(CsvRecorder, ANameThatMustNotBeReplacedGetsTheFirstFreeSuffix)
+{
+    CsvFile first("kept.csv"), second("kept_2.csv"), third("kept_4.csv");
+    ASSERT_TRUE(std::filesystem::create_directory("kept_3.csv")); // a folder takes a name too
+    ASSERT_TRUE(StartCsvRecording(first.name, {"a"}, false));
+    EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
+    StopCsvRecording();
+    for (const CsvFile* next : {&second, &third})
+    {
+        ASSERT_TRUE(StartCsvRecording(first.name, {"a"}, false));
+        EXPECT_EQ(GetCsvFileName(), next->name);
+        StopCsvRecording();
+    }
+    std::filesystem::remove("kept_3.csv");
+    EXPECT_EQ(ReadFile(first.name), "Timestamp,a\r\n1.000000,1.000000\r\n");
+    EXPECT_EQ(ReadFile(third.name), "Timestamp,a\r\n");
+
+    // Where no file can be made, no suffix is tried.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(StartCsvRecording("no-such-folder/x.csv", {"a"}, false));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Failed to open CSV file: no-such-folder/x.csv\n");
 }
 
 TEST(CsvRecorder, TimestampedFileName)

@@ -56,6 +56,7 @@ TEST_F(SerialReaderTest, ReaderAgainstUserInterfaceThread)
             StopCsvRecording();
         IsCsvRecording();
         GetCsvRowCount();
+        GetCsvRefusedRowCount();
         GetCsvFileName();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

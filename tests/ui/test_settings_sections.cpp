@@ -416,14 +416,64 @@ TEST_F(SettingsSections, CsvRecordingThatCannotStartShowsTheFailurePopup)
     ASSERT_TRUE(IsCsvRecording());
     const std::string name = GetCsvFileName();
     EXPECT_TRUE(std::regex_match(name, std::regex("dravik_\\d{8}_\\d{6}\\.csv"))) << name;
+    ASSERT_TRUE(WriteCsvRow(1.0, {1.0f}));
     StopCsvRecording();
-    EXPECT_EQ(ReadFile(dir.Path() + "/" + name), "Timestamp,Channel_1\r\n");
+
+    // Started again, most often within the same second: the first file stays.
+    EXPECT_TRUE(ui.WindowActive("Recording Started"));
+    ASSERT_TRUE(ClickItem(ui, WidgetId("Recording Started", {"OK"})));
+    ASSERT_TRUE(ClickItem(ui, Csv("Start CSV Recording")));
+    const std::string again = GetCsvFileName();
+    EXPECT_NE(again, name);
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Recording to: " + again)) << text.Last();
+    StopCsvRecording();
+    EXPECT_EQ(ReadFile(dir.Path() + "/" + name), "Timestamp,Channel_1\r\n1.000000,1.000000\r\n");
 
     // A closed section draws nothing of itself (once the modal lets the click through).
-    EXPECT_TRUE(ui.WindowActive("Recording Started"));
     ASSERT_TRUE(ClickItem(ui, WidgetId("Recording Started", {"OK"})));
     ASSERT_TRUE(ClickItem(ui, Csv("CSV Recording Settings")));
     ui.RunFrames(1);
     EXPECT_FALSE(text.Contains("Start CSV Recording"));
     EXPECT_FALSE(text.Contains("Use timestamped filename"));
+}
+
+TEST_F(SettingsSections, RowsRefusedWithoutChannelsAreShownAndReportedOncePerRun)
+{
+    PtyDevice pty;
+    ASSERT_EQ(OpenSerialPort(pty.Path(), 115200, 0, 0), SerialSuccess);
+    SetSerialPortOpen(true);
+    auto feed = [&](const std::string& lines) {
+        ASSERT_TRUE(pty.Send(lines));
+        ASSERT_TRUE(pty.WaitUntilPending((int)lines.size()));
+        for (int i = 0; i < 100 && pty.PendingForProgram() > 0; i++)
+            ProcessSerialInput();
+    };
+    SetChannelCount(1);
+    CollapseUpperSections();
+    ASSERT_TRUE(ClickItem(ui, Csv("Start CSV Recording")));
+    ASSERT_TRUE(ClickItem(ui, WidgetId("Recording Started", {"OK"})));
+    feed("\n1\r\n");
+
+    // No channels: every line is refused, said once, and the section counts them.
+    FrameText text;
+    testing::internal::CaptureStderr();
+    SetChannelCount(0);
+    feed("2\r\n3\r\n4\r\n");
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Rows not recorded: 3 (no channels: set the number of channels in Data Reception "
+                              "Settings)"))
+        << text.Last();
+    EXPECT_TRUE(text.Contains("Data points recorded: 1"));
+
+    // The channel comes back: rows are recorded, and a new run is said again.
+    SetChannelCount(1);
+    feed("5\r\n");
+    ui.RunFrames(1);
+    EXPECT_FALSE(text.Contains("Rows not recorded"));
+    EXPECT_TRUE(text.Contains("Data points recorded: 2"));
+    SetChannelCount(0);
+    feed("6\r\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: Cannot write empty data vector to CSV\nError: Cannot write empty data vector to CSV\n");
 }
