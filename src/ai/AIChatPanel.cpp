@@ -98,12 +98,12 @@ void ShutdownAIChat()
     PrintLine("AI Chat Panel shutdown");
 }
 
-ModelReloadResult ReloadAIChatModel(std::string* failure)
+ModelReloadResult ReloadAIChatModel(std::string* failure, int32_t* model)
 {
     std::lock_guard<std::mutex> lock(AIChatInstanceMutex);
     if (!AIChatPanelInstance)
         return ModelReloadNoPanel;
-    return AIChatPanelInstance->ForceReloadModel(failure);
+    return AIChatPanelInstance->ForceReloadModel(failure, model);
 }
 
 //-----------------------------------------------------------------------------
@@ -437,7 +437,7 @@ static std::string ResolveModelPath(const AIConfig& config, int id)
     return config.GetModelPath(id);
 }
 
-bool AIChatPanel::InitializeAI()
+bool AIChatPanel::InitializeAI(int32_t* model)
 {
     std::lock_guard<std::mutex> lock(mutex);
     loadFailure.clear();
@@ -445,6 +445,8 @@ bool AIChatPanel::InitializeAI()
     try
     {
         const AIConfig config = GetAIConfig();
+        if (model)
+            *model = config.modelId;
         PrintLine(std::string("Selected AI Model: ") + ModelDisplayName(config.modelId));
 
         AIAnalysisConfig analysis;
@@ -605,7 +607,7 @@ void AIChatPanel::CheckModelSwitch()
     currentModelIndex.store(id);
 }
 
-ModelReloadResult AIChatPanel::ForceReloadModel(std::string* failure)
+ModelReloadResult AIChatPanel::ForceReloadModel(std::string* failure, int32_t* model)
 {
     PrintLine("Force reloading AI model...");
     ShutdownAI();
@@ -614,7 +616,7 @@ ModelReloadResult AIChatPanel::ForceReloadModel(std::string* failure)
     if (closing.load())
         return ModelReloadStopped;
     ReloadAISettingsQuietly();
-    if (InitializeAI())
+    if (InitializeAI(model))
     {
         AddMessage("AI model reloaded successfully! Model is ready to use.", false);
         PrintLine("AI model reloaded successfully!");

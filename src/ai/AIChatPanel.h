@@ -60,13 +60,15 @@ public:
     std::string BuildDataContext(const std::vector<std::string>& labels);
 
     // Engine set-up, tear-down and the model switch.
-    bool InitializeAI();
+    // model, when given, receives the model id the settings chose for the load.
+    bool InitializeAI(int32_t* model = nullptr);
     void ShutdownAI();
     void CheckModelSwitch();
     // The last InitializeAI failed because a stop request cancelled its load.
     bool LastLoadStopped();
-    // failure, when given, receives why a failed reload did not load the model.
-    ModelReloadResult ForceReloadModel(std::string* failure = nullptr);
+    // failure, when given, receives why a failed reload did not load the model;
+    // model, the id of the model it tried.
+    ModelReloadResult ForceReloadModel(std::string* failure = nullptr, int32_t* model = nullptr);
 
     // A copy of the history, safe from any thread.
     std::vector<ChatMessage> GetMessages();
@@ -119,8 +121,9 @@ extern std::mutex AIChatInstanceMutex;
 
 void InitializeAIChat();
 void ShutdownAIChat();
-// failure, when given, receives why a failed reload did not load the model.
-ModelReloadResult ReloadAIChatModel(std::string* failure = nullptr);
+// failure, when given, receives why a failed reload did not load the model;
+// model, the id of the model it tried (left alone when no load was tried).
+ModelReloadResult ReloadAIChatModel(std::string* failure = nullptr, int32_t* model = nullptr);
 
 // The backend the panel's engines are built on; empty means the real llama.cpp.
 // Tests set a scripted one.

@@ -24,6 +24,8 @@ static bool DownloadRefused = false; // guarded by downloadStateMutex
 const char* const CancelledDownloadStillRuns = "A cancelled download is still running; wait for it to end";
 const char* const DownloadedModelNotLoaded = "Download completed, but the model could not be loaded";
 const char* const DownloadedModelLoadsWithChat = "Download completed! The model loads when the AI chat opens.";
+const char* const DownloadedModelNotSelected =
+    "Download completed! Another model is selected, so the downloaded model was not loaded.";
 
 static void SetDownloadStatus(const std::string& status)
 {
@@ -104,6 +106,41 @@ void ModelDownloadProgress(int percent)
     std::cout << "Download progress: " << percent << "%" << std::endl;
 }
 
+// Has the chat load the downloaded model, and sets the final status.
+static void ReloadDownloadedModel(int32_t id)
+{
+    // Another model chosen meanwhile is the chat's switch to make: a reload
+    // would load that one, not the download.
+    const bool selected = ModelIdFromSelection(GetSelectedModel()) == id;
+    std::string failure;
+    int32_t loaded = -1;
+    const ModelReloadResult reload = selected ? ReloadAIChatModel(&failure, &loaded) : ModelReloadNoPanel;
+    // The choice may also change during the reload itself.
+    const bool tried = reload == ModelReloadReady || reload == ModelReloadFailed;
+    if (!selected || (tried && loaded != id))
+    {
+        SetDownloadStatus(DownloadedModelNotSelected);
+        std::cout << DownloadedModelNotSelected << std::endl;
+    }
+    else if (reload == ModelReloadReady)
+    {
+        SetDownloadStatus("Model ready!");
+        std::cout << "Model reloaded and ready to use!" << std::endl;
+    }
+    else if (reload == ModelReloadFailed)
+    {
+        SetDownloadStatus(DownloadedModelNotLoaded);
+        std::cerr << "Error: The downloaded model could not be loaded: " << failure << std::endl;
+    }
+    else
+    {
+        // No chat, or it was closed during the load: the chat loads the model when it opens.
+        SetDownloadStatus(DownloadedModelLoadsWithChat);
+        if (reload == ModelReloadNoPanel)
+            std::cout << DownloadedModelLoadsWithChat << std::endl;
+    }
+}
+
 void ModelDownloadThread()
 {
     bool ok = false;
@@ -121,25 +158,7 @@ void ModelDownloadThread()
             // A fresh download lifts the block on a model whose load crashed.
             RemoveModelLoadMarker();
             SaveAISettings();
-            std::string failure;
-            const ModelReloadResult reload = ReloadAIChatModel(&failure);
-            if (reload == ModelReloadReady)
-            {
-                SetDownloadStatus("Model ready!");
-                std::cout << "Model reloaded and ready to use!" << std::endl;
-            }
-            else if (reload == ModelReloadFailed)
-            {
-                SetDownloadStatus(DownloadedModelNotLoaded);
-                std::cerr << "Error: The downloaded model could not be loaded: " << failure << std::endl;
-            }
-            else
-            {
-                // No chat, or it was closed during the load: the chat loads the model when it opens.
-                SetDownloadStatus(DownloadedModelLoadsWithChat);
-                if (reload == ModelReloadNoPanel)
-                    std::cout << DownloadedModelLoadsWithChat << std::endl;
-            }
+            ReloadDownloadedModel(id);
         }
     }
     catch (const std::exception& e)

@@ -44,9 +44,11 @@ void ModelDownloadProgress(int percent);
 // Console line and section text when a download is refused for that reason.
 extern const char* const CancelledDownloadStillRuns;
 // Final statuses of a download whose model was not loaded: it failed to load (the
-// console says why), or no chat was open to load it.
+// console says why), no chat was open to load it, or another model was selected
+// by the time the download ended (or the chat reloaded).
 extern const char* const DownloadedModelNotLoaded;
 extern const char* const DownloadedModelLoadsWithChat;
+extern const char* const DownloadedModelNotSelected;
 
 // The worker's job: fetch url into outputPath, creating the file when the first
 // data arrives. resultCode is the transfer's result (0 for success).

@@ -275,4 +275,20 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     EXPECT_TRUE(statuses.count("Download failed!")) << out;
     EXPECT_NE(out.find("Model download failed!"), std::string::npos);
     EXPECT_FALSE(GetModelDownloadState().isDownloading);
+
+    // Another model chosen during the download, with the chat open: no reload,
+    // and nothing blames the downloaded file.
+    SetSelectedModel(0);
+    CaptureStdout();
+    testing::internal::CaptureStderr();
+    StartModelDownload();
+    SetSelectedModel(2);
+    InitializeAIChat();
+    statuses = runThread();
+    ShutdownAIChat();
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("Error:"), std::string::npos);
+    out = GetCapturedStdout();
+    EXPECT_TRUE(statuses.count(DownloadedModelNotSelected)) << out;
+    EXPECT_NE(out.find(std::string(DownloadedModelNotSelected) + "\n"), std::string::npos);
+    EXPECT_EQ(out.find("Force reloading AI model..."), std::string::npos) << out;
 }
