@@ -121,6 +121,7 @@ void UIContext::PreRender()
         RenderDashboardPage();
     else if (sidebar->selectedPage == "Settings")
         RenderSettingsPage();
+    FinishDataSizeEdit();
 }
 
 // The Live View with its companion windows, and the chat panel while AI is on.

@@ -15,6 +15,14 @@
 // buttons apply at once. Until the edit ends the field keeps the value typed so far.
 static bool DataSizeTyping = false;
 static int DataSizeTyped = 0;
+static int DataSizeFieldFrame = -1; // the frame the field was last drawn in
+
+static void ApplyDataSize(int maxPoints)
+{
+    maxPoints = std::clamp(maxPoints, 0, MaxPointsLimit);
+    if (maxPoints != GetMaxPointsPerChannel())
+        SetMaxPointsPerChannel(maxPoints);
+}
 
 static void DataSizeField()
 {
@@ -24,6 +32,7 @@ static void DataSizeField()
     int maxPoints = DataSizeTyping ? DataSizeTyped : GetMaxPointsPerChannel();
     ImGui::SetNextItemWidth(150);
     ImGui::InputInt("##DataSize", &maxPoints, 1, 100, 0);
+    DataSizeFieldFrame = ImGui::GetFrameCount();
     DataSizeTyping = ImGui::GetActiveID() == field;
     if (DataSizeTyping)
     {
@@ -34,9 +43,18 @@ static void DataSizeField()
             DataSizeTyped = GetMaxPointsPerChannel();
         return;
     }
-    maxPoints = std::clamp(maxPoints, 0, MaxPointsLimit);
-    if (maxPoints != GetMaxPointsPerChannel())
-        SetMaxPointsPerChannel(maxPoints);
+    ApplyDataSize(maxPoints);
+}
+
+void FinishDataSizeEdit()
+{
+    // The field went away while it had the keyboard (another page chosen, the section
+    // closed): its edit ends with it, not when it is next drawn.
+    if (DataSizeTyping && DataSizeFieldFrame != ImGui::GetFrameCount())
+    {
+        DataSizeTyping = false;
+        ApplyDataSize(DataSizeTyped);
+    }
 }
 
 void LiveViewSettingsPage()

@@ -3,3 +3,5 @@
 
 void LiveViewSettingsPage();
 void ChannelConfigurationSection();
+// Once a frame, after the page: ends a data size edit whose field is no longer drawn.
+void FinishDataSizeEdit();

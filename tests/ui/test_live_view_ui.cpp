@@ -640,9 +640,16 @@ TEST_F(LiveViewUi, TypedDataSizeAppliesWhenTheEditEnds)
     ui.RunFrames(1);
     EXPECT_EQ(GetMaxPointsPerChannel(), 10000);
 
+    // Another page chosen while typing ends the edit there and then.
+    ui.Click(field);
+    uitest::TypeText(ui, "300");
+    ShowPage("Dashboard", 1);
+    EXPECT_EQ(GetMaxPointsPerChannel(), 300);
+    ShowPage("Settings");
+
     // The step buttons apply at once.
     ASSERT_TRUE(uitest::ClickItem(ui, uitest::WidgetId("SettingsFullWindow", {"UIContextViewer", "##DataSize", "-"})));
-    EXPECT_EQ(GetMaxPointsPerChannel(), 9999);
+    EXPECT_EQ(GetMaxPointsPerChannel(), 299);
 }
 
 // Three channels from a pseudo-terminal through the reader thread, drawn live;
