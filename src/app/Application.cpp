@@ -99,9 +99,10 @@ void Application::RunLoop()
         if (elapsed < FramePeriod)
             glfwWaitEventsTimeout(FramePeriod - elapsed);
         // The wait lasts at most one frame period, so a signal is acted on within it.
-        if (window->IsRunning() && CloseSignalReceived() != 0)
+        const int signal_number = CloseSignalReceived();
+        if (signal_number != 0 && window->IsRunning())
         {
-            std::cout << "Received SIG" << sigabbrev_np(CloseSignalReceived()) << ", closing the window" << std::endl;
+            std::cout << "Received SIG" << sigabbrev_np(signal_number) << ", closing the window" << std::endl;
             window->OnClose();
         }
         window->OnUpdate();
