@@ -288,10 +288,24 @@ std::string ModelLoadMarkerPath()
     return (settings.parent_path() / "ai_model_loading.marker").string();
 }
 
+// The marker's path as the last write used it, for a signal handler, which can neither
+// allocate nor lock. The path changes only with the settings file name, in practice never.
+static char MarkerPathForSignal[4096];
+static std::atomic<bool> MarkerPathForSignalSet{false};
+
 bool WriteModelLoadMarker(const std::string& modelPath)
 {
     // Written whole before the load starts: a crash of the process keeps it.
     const std::string path = ModelLoadMarkerPath();
+    if (path.size() < sizeof(MarkerPathForSignal))
+    {
+        if (path != MarkerPathForSignal)
+        {
+            MarkerPathForSignalSet.store(false);
+            std::memcpy(MarkerPathForSignal, path.c_str(), path.size() + 1);
+        }
+        MarkerPathForSignalSet.store(true);
+    }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
@@ -302,7 +316,17 @@ bool WriteModelLoadMarker(const std::string& modelPath)
     return ok;
 }
 
-void RemoveModelLoadMarker() { ::unlink(ModelLoadMarkerPath().c_str()); }
+void RemoveModelLoadMarker()
+{
+    MarkerPathForSignalSet.store(false);
+    ::unlink(ModelLoadMarkerPath().c_str());
+}
+
+void RemoveModelLoadMarkerInSignalHandler()
+{
+    if (MarkerPathForSignalSet.load())
+        ::unlink(MarkerPathForSignal);
+}
 
 std::string ReadModelLoadMarker()
 {

@@ -56,6 +56,8 @@ std::string ModelLoadMarkerPath();
 // False when the marker cannot be written; the load goes ahead anyway.
 bool WriteModelLoadMarker(const std::string& modelPath);
 void RemoveModelLoadMarker();
+// The same from a signal handler: only unlink, on the path the last write used.
+void RemoveModelLoadMarkerInSignalHandler();
 // The model file the marker names, or empty when there is no marker.
 std::string ReadModelLoadMarker();
 

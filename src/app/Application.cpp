@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "ai/AISettings.h"
 #include "render/RenderContext.h"
 #include "serial/CsvRecorder.h"
 
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <sys/prctl.h>
 
 Application* ApplicationInstance = nullptr;
 
@@ -23,6 +25,8 @@ static void OnCloseSignal(int signal_number)
     int none = 0;
     if (!CloseSignal.compare_exchange_strong(none, signal_number) && signal_number == SIGINT)
     {
+        // Ended on purpose, not crashed: a model load cut short here is tried again next time.
+        RemoveModelLoadMarkerInSignalHandler();
         std::signal(SIGINT, SIG_DFL);
         std::raise(SIGINT);
     }
@@ -35,7 +39,20 @@ void InstallCloseSignalHandlers()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+    {
+        // Ignored when we were started (nohup, a background job of a script): it stays ignored.
+        struct sigaction previous = {};
+        if (sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal_number, &action, nullptr);
+    }
+    // Started to be killed when our parent ends (scripts/run's build root asks for SIGKILL):
+    // a SIGTERM ends us as surely, and through the shut-down, so the port is released.
+    struct sigaction term = {};
+    int parent_death = 0;
+    if (prctl(PR_GET_PDEATHSIG, &parent_death) == 0 && parent_death == SIGKILL &&
+        sigaction(SIGTERM, nullptr, &term) == 0 && term.sa_handler == OnCloseSignal)
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
 }
 
 int CloseSignalReceived() { return CloseSignal.load(); }

@@ -23,7 +23,8 @@ extern Application* ApplicationInstance;
 
 // SIGINT, SIGTERM and SIGHUP ask the window to close, so the program ends through its own
 // shut-down (layout saved, port released, recording closed). A second Ctrl+C while that
-// shut-down runs ends the program at once.
+// shut-down runs ends the program at once. A signal ignored at start stays ignored. A program
+// started to be killed with its parent gets a SIGTERM instead.
 void InstallCloseSignalHandlers();
 // The signal that asked for the close, 0 when none has.
 int CloseSignalReceived();
