@@ -2,6 +2,7 @@
 #include "support/ChildProgram.h"
 #include "support/UiHarness.h"
 
+#include "ai/AISettings.h"
 #include "render/SceneView.h"
 #include "serial/CsvRecorder.h"
 
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -264,6 +267,36 @@ TEST(Program, CtrlCTermAndHangUpEndThroughTheShutDown)
                        "UI context terminated successfully\n"});
         EXPECT_TRUE(std::ifstream(dir.Path() + "/imgui.ini").good()) << "the layout was not saved";
     }
+}
+
+TEST(Application, CloseSignalsKeepIgnoresAndASecondCtrlCTakesTheLoadMarker)
+{
+    // In a child of ours: the handlers are process-wide and the last signal ends the process.
+    ProgramDirectory dir;
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        std::signal(SIGHUP, SIG_IGN);     // as under nohup
+        prctl(PR_SET_PDEATHSIG, SIGKILL); // as under scripts/run's build root
+        InstallCloseSignalHandlers();
+        int parent_death = 0;
+        prctl(PR_GET_PDEATHSIG, &parent_death);
+        if (parent_death != SIGTERM)
+            _exit(1);
+        raise(SIGHUP);
+        raise(SIGTERM);
+        if (CloseSignalReceived() != SIGTERM)
+            _exit(2);
+        // A second Ctrl+C during a model load ends at once, and the next start loads the model.
+        if (!WriteModelLoadMarker("model.gguf"))
+            _exit(3);
+        raise(SIGINT);
+        _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "exit code " << WEXITSTATUS(status);
+    EXPECT_FALSE(std::filesystem::exists(ModelLoadMarkerPath()));
 }
 
 TEST(Program, WithoutOpenGL41ExitsZeroWithTheTwoLines)
