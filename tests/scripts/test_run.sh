@@ -10,6 +10,9 @@ xvfb=
 cleanup() {
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
+  # bwrap made the folders' mount points in the build root; they are empty.
+  local root=${DRAVIK_ROOT:-/var/cache/dravik-lite/root}
+  [ -d "$root$work" ] && find "$root$work" -depth -type d -empty -delete
 }
 trap cleanup EXIT
 
