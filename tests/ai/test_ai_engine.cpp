@@ -150,6 +150,11 @@ TEST(AIAnalysisEngine, CannedTables)
     EXPECT_EQ(fallback("status"), "System Status: AI engine is active and monitoring. " + Ctx +
                                       " All systems operational. I'm ready to provide real-time analysis of your data "
                                       "streams.");
+    // Operational only when the context reports the channels normal.
+    const std::string alerts = "ALERTS (1 issues detected):\n- A shows RAPID CHANGE (10.000000 units)\n\n";
+    EXPECT_EQ(FilterModelReply("short", "status", alerts),
+              "System Status: AI engine is active and monitoring. " + alerts +
+                  " I'm ready to provide real-time analysis of your data streams.");
     // No "how are you" row among the fallbacks; the last row repeats the question as typed.
     EXPECT_EQ(fallback("How are you").rfind("I understand you're asking about: \"How are you\". " + Ctx, 0), 0u);
     EXPECT_EQ(fallback("Voltage OK?").rfind("I understand you're asking about: \"Voltage OK?\". ", 0), 0u);
