@@ -150,7 +150,8 @@ int main(int argc, char** argv)
         const double eval = promptLine == std::string::npos ? -1.0 : PerfMs(text, " eval time", promptLine + 16);
         // "prompt eval time = ... ms / N tokens": the prompt length it decoded.
         const size_t slash = promptLine == std::string::npos ? std::string::npos : text.find('/', promptLine);
-        theirPromptTokens = slash == std::string::npos ? 0 : std::atoi(text.c_str() + slash + 1);
+        if (slash != std::string::npos)
+            theirPromptTokens = std::atoi(text.c_str() + slash + 1);
         if (r == 0 || total <= 0.0)
             continue; // the first round warms the file cache
         ours.push_back(generated / s);
@@ -164,6 +165,8 @@ int main(int argc, char** argv)
     // How soon a stop request ends a completion: once during a long prompt
     // decode (one batch of about 2000 tokens), once during generation.
     LlamaCppConfig longConfig = config;
+    // Room for the prompt and all 2048 tokens of the answer.
+    longConfig.context_size = 4096;
     longConfig.batch_size = 2048;
     longConfig.max_tokens = 2048;
     LlamaCppIntegration longLlama(longConfig);
