@@ -1,7 +1,6 @@
 #include "ai/LlamaCppIntegration.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <filesystem>
 #include <iostream>
@@ -488,7 +487,7 @@ std::string LlamaCppIntegration::GenerateCompletion(const LlamaPrompt& prompt, i
             break;
         }
         // Five equal bytes are a loop, but a run of digits is a number.
-        if (text.size() > 5 && !std::isdigit((unsigned char)text.back()) &&
+        if (text.size() > 5 && (text.back() < '0' || text.back() > '9') &&
             std::all_of(text.end() - 5, text.end(), [&](char c) { return c == text.back(); }))
         {
             std::cout << "End of generation at " << generated << " tokens (repetition detected)" << std::endl;

@@ -93,6 +93,8 @@ TEST(AIAnalysisEngine, Prompt)
               "Focus on what the data shows and what it means for system performance. "
               "Be concise but informative, highlighting any concerns or patterns you observe. "
               "Do not use code formatting, markdown, or special formatting. Just provide a clear, direct answer.");
+    // Only the data context is the part the integration may shorten.
+    EXPECT_EQ(MakeAnalysisPrompt("Why?", "CTX").data, "CTX");
 }
 
 TEST(AIAnalysisEngine, ReplyFilters)
