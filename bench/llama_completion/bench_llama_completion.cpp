@@ -4,6 +4,7 @@
 // prompt decode, a generation and a model load.
 //
 // Usage: bench_llama_completion [tokens] [threads] [runs]
+#include "ai/AIAnalysisEngine.h"
 #include "ai/LlamaCppIntegration.h"
 
 #include <algorithm>
@@ -78,9 +79,17 @@ int main(int argc, char** argv)
         std::cerr << "Error: model generator failed: " << gen << std::endl;
         return 1;
     }
-    // Shorter than the batch, so both sides decode the whole prompt.
-    const std::string prompt =
-        "Channel 1 reads 12.5 volts, channel 2 reads 3.3 amperes. What does it mean for the system?";
+    // The assistant's own prompt around a three-channel data context: several
+    // batches of 128 tokens, which both sides decode whole.
+    const std::string prompt = BuildAnalysisPrompt(
+        "What does channel 2 show, and is the system healthy?",
+        "ALERTS (2 issues detected):\n- Pressure shows HIGH DEVIATION (Z=3.104220 sigma)\n"
+        "- Pressure shows RAPID CHANGE (812.500000 units)\n\nCurrent readings & averages:\n"
+        "- Voltage: now=12.4, avg=12.5, min=12.1, max=12.9\n- Current: now=3.3, avg=3.1, min=2.8, max=3.6\n"
+        "- Pressure: now=102137.5, avg=101325.0, min=101290.0, max=102137.5\n");
+    const std::string promptFile = dir + "/prompt.txt";
+    std::ofstream(promptFile) << prompt;
+    int promptTokens = 0, theirPromptTokens = 0;
 
     LlamaCppConfig config;
     config.model_path = model;
@@ -105,7 +114,7 @@ int main(int argc, char** argv)
     // llama.cpp's own tool, timed by its own perf counters: its total time
     // leaves out the model load, as the integration's figure does.
     const std::string log = dir + "/completion.log";
-    const std::string cmd = "llama-completion -m " + model + " -p \"" + prompt + "\" -n " + std::to_string(tokens) +
+    const std::string cmd = "llama-completion -m " + model + " -f " + promptFile + " -n " + std::to_string(tokens) +
                             " --temp 0 --ignore-eos -no-cnv -s 1 -c 2048 -b 128 -t " + std::to_string(threads) +
                             " -tb " + std::to_string(threads) + " > /dev/null 2> " + log;
 
@@ -123,6 +132,8 @@ int main(int argc, char** argv)
         const std::string out = sink.str();
         const size_t at = out.rfind("\nGenerated ");
         generated = at == std::string::npos ? 0 : std::atoi(out.c_str() + at + 11);
+        const size_t tokenized = out.find("Tokenized prompt: ");
+        promptTokens = tokenized == std::string::npos ? 0 : std::atoi(out.c_str() + tokenized + 18);
 
         if (std::system(cmd.c_str()) != 0)
         {
@@ -137,6 +148,10 @@ int main(int argc, char** argv)
         // "eval time" also ends "prompt eval time": take the line after it.
         const size_t promptLine = text.find("prompt eval time");
         const double eval = promptLine == std::string::npos ? -1.0 : PerfMs(text, " eval time", promptLine + 16);
+        // "prompt eval time = ... ms / N tokens": the prompt length it decoded.
+        const size_t slash = promptLine == std::string::npos ? std::string::npos : text.find('/', promptLine);
+        if (slash != std::string::npos)
+            theirPromptTokens = std::atoi(text.c_str() + slash + 1);
         if (r == 0 || total <= 0.0)
             continue; // the first round warms the file cache
         ours.push_back(generated / s);
@@ -150,6 +165,8 @@ int main(int argc, char** argv)
     // How soon a stop request ends a completion: once during a long prompt
     // decode (one batch of about 2000 tokens), once during generation.
     LlamaCppConfig longConfig = config;
+    // Room for the prompt and all 2048 tokens of the answer.
+    longConfig.context_size = 4096;
     longConfig.batch_size = 2048;
     longConfig.max_tokens = 2048;
     LlamaCppIntegration longLlama(longConfig);
@@ -196,6 +213,8 @@ int main(int argc, char** argv)
     const double bestA = ours.empty() ? 0.0 : *std::max_element(ours.begin(), ours.end());
     const double bestB = theirs.empty() ? 0.0 : *std::max_element(theirs.begin(), theirs.end());
     std::printf("model: 6 layers x 256, vocabulary 260, %d threads, %d tokens, %d runs each\n", threads, tokens, runs);
+    std::printf("prompt: %zu bytes; GenerateCompletion decoded %d tokens, llama-completion %d (batches of 128)\n",
+                prompt.size(), promptTokens, theirPromptTokens);
     std::printf("GenerateCompletion: median %.1f, best %.1f tokens/s (last run generated %d tokens; context "
                 "re-created each call)\n",
                 a, bestA, generated);

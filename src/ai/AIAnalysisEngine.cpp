@@ -36,21 +36,27 @@ LlamaCppConfig MakeLlamaCppPreset(const std::string& modelPath)
     return preset;
 }
 
+LlamaPrompt MakeAnalysisPrompt(const std::string& question, const std::string& dataContext)
+{
+    LlamaPrompt prompt;
+    prompt.head = "You are an expert data analyst analyzing real-time data streams.\n\n";
+    prompt.head += "DATA CONTEXT:\n";
+    prompt.data = dataContext;
+    prompt.tail = "\n\n";
+    prompt.tail += "USER QUESTION: ";
+    prompt.tail += question;
+    prompt.tail += "\n\n";
+    prompt.tail += "Provide a technical, specific answer based on the actual data readings. ";
+    prompt.tail += "Focus on what the data shows and what it means for system performance. ";
+    prompt.tail += "Be concise but informative, highlighting any concerns or patterns you observe. ";
+    prompt.tail += "Do not use code formatting, markdown, or special formatting. Just provide a clear, direct answer.";
+    return prompt;
+}
+
 std::string BuildAnalysisPrompt(const std::string& question, const std::string& dataContext)
 {
-    std::string prompt;
-    prompt += "You are an expert data analyst analyzing real-time data streams.\n\n";
-    prompt += "DATA CONTEXT:\n";
-    prompt += dataContext;
-    prompt += "\n\n";
-    prompt += "USER QUESTION: ";
-    prompt += question;
-    prompt += "\n\n";
-    prompt += "Provide a technical, specific answer based on the actual data readings. ";
-    prompt += "Focus on what the data shows and what it means for system performance. ";
-    prompt += "Be concise but informative, highlighting any concerns or patterns you observe. ";
-    prompt += "Do not use code formatting, markdown, or special formatting. Just provide a clear, direct answer.";
-    return prompt;
+    const LlamaPrompt prompt = MakeAnalysisPrompt(question, dataContext);
+    return prompt.head + prompt.data + prompt.tail;
 }
 
 static std::string Lowered(const std::string& text)
@@ -95,8 +101,13 @@ static std::string FallbackReply(const std::string& question, const std::string&
                " Each channel represents different sensor measurements. Would you like me to analyze correlations "
                "between channels or focus on specific ones?";
     if (has("status"))
+    {
+        // Operational only when the context says so, never beside its alerts.
+        const bool normal = dataContext.find("STATUS: All data channels normal") != std::string::npos;
         return "System Status: AI engine is active and monitoring. " + dataContext +
-               " All systems operational. I'm ready to provide real-time analysis of your data streams.";
+               (normal ? " All systems operational." : "") +
+               " I'm ready to provide real-time analysis of your data streams.";
+    }
     return "I understand you're asking about: \"" + question + "\". " + dataContext +
            " I'm powered by advanced language models and can help with data analysis, anomaly detection, and system "
            "monitoring. Could you be more specific about what you'd like me to analyze?";
@@ -197,10 +208,13 @@ std::string AIAnalysisEngine::GenerateConversationalResponse(const std::string& 
         return "AI analysis engine is not ready. Please try again later.";
     try
     {
-        const std::string prompt = BuildAnalysisPrompt(question, dataContext);
-        const std::string text = llama->GenerateCompletion(prompt, 0, stop);
+        const std::string text = llama->GenerateCompletion(MakeAnalysisPrompt(question, dataContext), 0, stop);
         if (stop != nullptr && stop->load())
             return text;
+        // Only the question can make the prompt too long: the data context is
+        // shortened to fit.
+        if (text == PromptTooLongText)
+            return "Your question is too long for this AI model. Please ask a shorter question.";
         return FilterModelReply(text, question, dataContext);
     }
     catch (const std::exception& e)

@@ -26,7 +26,9 @@ struct AIAnalysisConfig
 // The preset chosen by substrings of the model path.
 LlamaCppConfig MakeLlamaCppPreset(const std::string& modelPath);
 
-// The fixed prompt around the question and the data context.
+// The fixed prompt around the question and the data context, in the parts the
+// integration decodes: the data context alone may be shortened to fit.
+LlamaPrompt MakeAnalysisPrompt(const std::string& question, const std::string& dataContext);
 std::string BuildAnalysisPrompt(const std::string& question, const std::string& dataContext);
 
 // The model's text, or a canned reply when it looks like code, is shorter than

@@ -2,6 +2,7 @@
 
 #include "serial/ChannelData.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <iomanip>
@@ -19,37 +20,39 @@ static std::string ChannelName(const std::vector<std::string>& labels, size_t i)
     return "Channel_" + std::to_string(i + 1);
 }
 
-static float Mean(const std::vector<float>& x)
+// Sums run in double: a float sum of thousands of large values drifts below
+// their own minimum.
+static double Mean(const std::vector<float>& x)
 {
-    float sum = 0.0f;
+    double sum = 0.0;
     for (float v : x)
         sum += v;
-    return sum / (float)x.size();
+    return sum / (double)x.size();
 }
 
 // Population standard deviation.
-static float StdDev(const std::vector<float>& x, float mean)
+static double StdDev(const std::vector<float>& x, double mean)
 {
-    float sum = 0.0f;
+    double sum = 0.0;
     for (float v : x)
         sum += (v - mean) * (v - mean);
-    return std::sqrt(sum / (float)x.size());
+    return std::sqrt(sum / (double)x.size());
 }
 
 static void AddChannelAlerts(const std::string& name, const std::vector<float>& x, std::vector<std::string>& alerts)
 {
     const size_t n = x.size();
-    const float mean = Mean(x);
-    const float sd = StdDev(x, mean);
-    const float guard = sd + 0.0001f;
+    const double mean = Mean(x);
+    const double sd = StdDev(x, mean);
+    const double guard = sd + 0.0001;
 
-    const float z = std::fabs(x[n - 1] - mean) / guard;
-    if (z > 2.5f)
-        alerts.push_back(name + " shows HIGH DEVIATION (Z=" + std::to_string((double)z) + " sigma)");
+    const double z = std::fabs(x[n - 1] - mean) / guard;
+    if (z > 2.5)
+        alerts.push_back(name + " shows HIGH DEVIATION (Z=" + std::to_string(z) + " sigma)");
 
     size_t outliers = 0;
     for (float v : x)
-        if (std::fabs(v - mean) / guard > 2.5f)
+        if (std::fabs(v - mean) / guard > 2.5)
             outliers++;
     if ((double)outliers > 0.05 * (double)n)
         alerts.push_back(name + " has MANY OUTLIERS (" + std::to_string(outliers) + " spikes/drops detected)");
@@ -57,7 +60,7 @@ static void AddChannelAlerts(const std::string& name, const std::vector<float>& 
     if (n >= 2)
     {
         const float delta = std::fabs(x[n - 1] - x[n - 2]);
-        if (delta > 2.0f * sd)
+        if (delta > 2.0 * sd)
             alerts.push_back(name + " shows RAPID CHANGE (" + std::to_string((double)delta) + " units)");
     }
 }
@@ -69,7 +72,9 @@ std::string BuildDataContextText(const std::vector<std::string>& labels)
         std::vector<float> times;
         std::vector<std::vector<float>> histories;
         GetChannelDataSnapshot(times, histories);
-        if (histories.empty())
+        // Channels set but no sample yet (port not opened, or closed): no data
+        // either, not channels that read normal.
+        if (std::all_of(histories.begin(), histories.end(), [](const std::vector<float>& x) { return x.empty(); }))
             return NoDataContextText;
 
         std::ostringstream out;

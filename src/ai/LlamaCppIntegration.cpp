@@ -265,7 +265,98 @@ bool LlamaCppIntegration::LoadProgress(float, void* self)
     return !static_cast<LlamaCppIntegration*>(self)->StopRequested();
 }
 
+const char* const PromptTooLongText = "Error: Prompt too long for the model's context";
+
+// The text's tokens, by the library's two calls: the size query, then the
+// tokens. A text that needs no token (or more than an int can count) fails too.
+bool LlamaCppIntegration::Tokenize(const llama_vocab* vocab, const std::string& text, std::vector<llama_token>& tokens)
+{
+    tokens.clear();
+    if (text.size() > (size_t)INT32_MAX)
+        return false;
+    const int32_t query = backend->Tokenize(vocab, text.data(), (int32_t)text.size(), nullptr, 0, true, true);
+    if (query >= 0 || query == INT32_MIN)
+        return false;
+    tokens.assign((size_t)-query, 0);
+    const int32_t n = backend->Tokenize(vocab, text.data(), (int32_t)text.size(), tokens.data(), -query, true, true);
+    if (n <= 0 || n > -query)
+    {
+        tokens.clear();
+        return false;
+    }
+    tokens.resize((size_t)n);
+    return true;
+}
+
+// Tokenises head + data + tail into at most budget tokens, leaving out whole
+// lines from the end of data when the whole prompt is longer. False, with
+// tokens empty, when tokenising fails; false with the too-long tokens when even
+// head + tail do not fit.
+bool LlamaCppIntegration::FitPrompt(const llama_vocab* vocab, const LlamaPrompt& prompt, int32_t budget,
+                                    std::vector<llama_token>& tokens)
+{
+    const std::string& data = prompt.data;
+    auto tokenizeKeeping = [&](size_t kept, std::vector<llama_token>& out) {
+        return Tokenize(vocab, prompt.head + data.substr(0, kept) + prompt.tail, out);
+    };
+    if (!tokenizeKeeping(data.size(), tokens))
+        return false;
+    if ((int64_t)tokens.size() <= budget)
+        return true;
+    const size_t whole = tokens.size();
+
+    // Where data may be cut: at its start and after each of its line ends.
+    std::vector<size_t> cuts{0};
+    for (size_t i = 0; i + 1 < data.size(); i++)
+        if (data[i] == '\n')
+            cuts.push_back(i + 1);
+    std::vector<llama_token> best;
+    if (!tokenizeKeeping(0, best))
+    {
+        tokens.clear();
+        return false;
+    }
+    if ((int64_t)best.size() > budget)
+    {
+        std::cerr << "Prompt too long for the context: " << best.size() << " tokens without the data context, at most "
+                  << budget << " fit (context " << config.context_size << ")" << std::endl;
+        tokens.swap(best);
+        return false;
+    }
+    // The longest cut that fits; a cut at 0 does.
+    size_t lo = 0, hi = cuts.size();
+    std::vector<llama_token> tried;
+    while (hi - lo > 1)
+    {
+        const size_t mid = (lo + hi) / 2;
+        if (!tokenizeKeeping(cuts[mid], tried))
+        {
+            tokens.clear();
+            return false;
+        }
+        if ((int64_t)tried.size() <= budget)
+        {
+            lo = mid;
+            best.swap(tried);
+        }
+        else
+        {
+            hi = mid;
+        }
+    }
+    std::cerr << "Prompt too long for the context (" << whole << " tokens, at most " << budget << " fit): left out "
+              << data.size() - cuts[lo] << " of " << data.size() << " bytes of the data context" << std::endl;
+    tokens.swap(best);
+    return true;
+}
+
 std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, int32_t max_tokens,
+                                                    const std::atomic<bool>* stop)
+{
+    return GenerateCompletion(LlamaPrompt{prompt, std::string(), std::string()}, max_tokens, stop);
+}
+
+std::string LlamaCppIntegration::GenerateCompletion(const LlamaPrompt& prompt, int32_t max_tokens,
                                                     const std::atomic<bool>* stop)
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -291,53 +382,52 @@ std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, i
         return "Error: Failed to get vocabulary";
     }
 
-    // A prompt that needs no token at all (or more than an int can count) has
-    // nothing to decode: that is a tokenising failure too.
-    int32_t query = -1;
-    if (prompt.size() <= (size_t)INT32_MAX)
-        query = backend->Tokenize(vocab, prompt.data(), (int32_t)prompt.size(), nullptr, 0, true, true);
-    if (prompt.size() > (size_t)INT32_MAX || query >= 0 || query == INT32_MIN)
+    // The prompt leaves room for the answer in the context: max_tokens, but at
+    // most half the context, so a large max_tokens never shuts every prompt out.
+    const int32_t contextSize = (int32_t)config.context_size;
+    const int32_t room = std::max(0, std::min(max_tokens, contextSize / 2));
+    std::vector<llama_token> tokens;
+    if (!FitPrompt(vocab, prompt, contextSize - room, tokens))
     {
+        if (!tokens.empty())
+            return PromptTooLongText;
         std::cerr << "Failed to tokenize prompt" << std::endl;
         return "Error: Failed to tokenize prompt";
     }
-    const int32_t n = -query;
-    std::vector<llama_token> tokens((size_t)n, 0);
-    if (backend->Tokenize(vocab, prompt.data(), (int32_t)prompt.size(), tokens.data(), n, true, true) < 0)
-    {
-        std::cerr << "Failed to tokenize prompt" << std::endl;
-        return "Error: Failed to tokenize prompt";
-    }
+    const int32_t n = (int32_t)tokens.size();
     std::cout << "Tokenized prompt: " << n << " tokens" << std::endl;
 
-    // Only the first batch_size tokens of a longer prompt reach the model.
-    const int32_t m = std::min(n, (int32_t)config.batch_size);
-    BatchOwner owner{*backend, backend->BatchInit(m, 0, 1)};
+    // The whole prompt, in batches of at most batch_size tokens; only its last
+    // token asks for logits.
+    const int32_t capacity = std::min(n, (int32_t)config.batch_size);
+    BatchOwner owner{*backend, backend->BatchInit(capacity, 0, 1)};
     llama_batch& batch = owner.batch;
-    for (int32_t i = 0; i < m; i++)
+    for (int32_t start = 0; start < n; start += capacity)
     {
-        batch.token[i] = tokens[(size_t)i];
-        batch.pos[i] = i;
-        batch.n_seq_id[i] = 1;
-        batch.seq_id[i][0] = 0;
-        batch.logits[i] = false;
-    }
-    batch.logits[m - 1] = true;
-    batch.n_tokens = m;
-
-    if (backend->Decode(ctx, batch) != 0)
-    {
-        if (StopRequested())
+        const int32_t count = std::min(capacity, n - start);
+        for (int32_t i = 0; i < count; i++)
         {
-            std::cout << "Generation stopped at 0 tokens" << std::endl;
-            return std::string();
+            batch.token[i] = tokens[(size_t)(start + i)];
+            batch.pos[i] = start + i;
+            batch.n_seq_id[i] = 1;
+            batch.seq_id[i][0] = 0;
+            batch.logits[i] = start + i == n - 1;
         }
-        std::cerr << "Failed to decode prompt" << std::endl;
-        return "Error: Failed to decode prompt";
+        batch.n_tokens = count;
+        if (backend->Decode(ctx, batch) != 0)
+        {
+            if (StopRequested())
+            {
+                std::cout << "Generation stopped at 0 tokens" << std::endl;
+                return std::string();
+            }
+            std::cerr << "Failed to decode prompt" << std::endl;
+            return "Error: Failed to decode prompt";
+        }
     }
 
     std::string text;
-    int32_t n_past = m;
+    int32_t n_past = n;
     int32_t generated = 0;
     std::vector<llama_token> generatedTokens;
     std::vector<float> logits;
@@ -396,7 +486,9 @@ std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, i
             std::cout << "End of generation at " << generated << " tokens (EoG)" << std::endl;
             break;
         }
-        if (text.size() > 5 && std::all_of(text.end() - 5, text.end(), [&](char c) { return c == text.back(); }))
+        // Five equal bytes are a loop, but a run of digits is a number.
+        if (text.size() > 5 && (text.back() < '0' || text.back() > '9') &&
+            std::all_of(text.end() - 5, text.end(), [&](char c) { return c == text.back(); }))
         {
             std::cout << "End of generation at " << generated << " tokens (repetition detected)" << std::endl;
             break;
@@ -421,6 +513,12 @@ std::string LlamaCppIntegration::GenerateCompletion(const std::string& prompt, i
         generated++;
         generatedTokens.push_back(token);
 
+        // A full context takes no more tokens: this one ends the answer.
+        if (n_past > contextSize)
+        {
+            std::cout << "End of generation at " << generated << " tokens (context full)" << std::endl;
+            break;
+        }
         if (backend->Decode(ctx, batch) != 0)
         {
             // An aborted decode is the stop request, seen at the next step.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 struct LlamaCppConfig
 {
@@ -23,6 +24,20 @@ struct LlamaCppConfig
     bool use_mlock = false;
     bool use_mmap = true;
 };
+
+// A prompt in three parts, decoded as head + data + tail. When the whole prompt
+// would leave the answer too little room in the context, only data is
+// shortened, by whole lines from its end.
+struct LlamaPrompt
+{
+    std::string head;
+    std::string data;
+    std::string tail;
+};
+
+// What GenerateCompletion returns when the prompt does not fit the context even
+// without its data part.
+extern const char* const PromptTooLongText;
 
 class LlamaCppIntegration
 {
@@ -45,6 +60,8 @@ public:
     // set, the completion ends early and returns the text it has.
     std::string GenerateCompletion(const std::string& prompt, int32_t max_tokens,
                                    const std::atomic<bool>* stop = nullptr);
+    std::string GenerateCompletion(const LlamaPrompt& prompt, int32_t max_tokens,
+                                   const std::atomic<bool>* stop = nullptr);
     // After a failed Initialize: why, in a few words for the user, and whether a
     // stop request cancelled the load (then there is no failure to report).
     std::string LoadFailure();
@@ -58,6 +75,9 @@ private:
     void FreeModel();
     void ShutdownLocked();
     bool StopRequested() const;
+    bool Tokenize(const llama_vocab* vocab, const std::string& text, std::vector<llama_token>& tokens);
+    bool FitPrompt(const llama_vocab* vocab, const LlamaPrompt& prompt, int32_t budget,
+                   std::vector<llama_token>& tokens);
     static bool AbortDecode(void* self);
     static bool LoadProgress(float progress, void* self);
 

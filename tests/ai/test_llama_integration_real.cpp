@@ -86,13 +86,25 @@ TEST_F(LlamaCppReal, LoadCompleteAndCompleteAgain)
     EXPECT_EQ(second, first);
     EXPECT_NE(out.find("Freeing context resources...\nCreating inference context...\n"), std::string::npos);
 
-    // A prompt longer than the batch is cut, and the completion still runs.
+    // A prompt of several batches is decoded whole: its last byte changes the
+    // answer, and one batch as large as the context gives the same answer.
+    const std::string lengthy = std::string(100, 'z') + prompt;
     CaptureStdout();
-    std::string cut = llama.GenerateCompletion(std::string(100, 'z') + prompt, 5);
+    const std::string whole = llama.GenerateCompletion(lengthy, 5);
+    const std::string changed = llama.GenerateCompletion(lengthy.substr(0, lengthy.size() - 1) + "!", 5);
     out = GetCapturedStdout();
-    EXPECT_NE(out.find("Tokenized prompt: " + std::to_string(100 + prompt.size() + 1) + " tokens\n"),
-              std::string::npos);
-    EXPECT_FALSE(cut.empty());
+    EXPECT_NE(out.find("Tokenized prompt: " + std::to_string(lengthy.size() + 1) + " tokens\n"), std::string::npos);
+    EXPECT_FALSE(whole.empty());
+    EXPECT_NE(changed, whole);
+    {
+        LlamaCppConfig oneBatch = Config(model);
+        oneBatch.batch_size = 512;
+        LlamaCppIntegration reference(oneBatch);
+        CaptureStdout();
+        ASSERT_TRUE(reference.Initialize());
+        EXPECT_EQ(reference.GenerateCompletion(lengthy, 5), whole);
+        GetCapturedStdout();
+    }
 
     CaptureStdout();
     llama.Shutdown();
@@ -119,16 +131,16 @@ TEST_F(LlamaCppReal, StopRequestAndABatchAsLargeAsTheContext)
     EXPECT_EQ(err.find("Failed to decode"), std::string::npos) << err;
     EXPECT_NE(out.find("Generation stopped at 0 tokens\n"), std::string::npos) << out;
 
-    // A prompt longer than a batch as large as the context is cut, and running
-    // out of context ends the completion with a failed decode, not an abort.
+    // A prompt longer than the context is refused with a message, not an abort.
     stop = false;
     CaptureStdout();
     CaptureStderr();
-    const std::string text = llama.GenerateCompletion(std::string(700, 'q'), 0, &stop);
+    EXPECT_EQ(llama.GenerateCompletion(std::string(700, 'q'), 0, &stop), PromptTooLongText);
     GetCapturedStdout();
     err = GetCapturedStderr();
-    EXPECT_NE(err.find("Failed to decode token\n"), std::string::npos) << err;
-    EXPECT_LE(text.size(), 256u); // one piece at most
+    EXPECT_NE(err.find("Prompt too long for the context: 701 tokens without the data context, at most 448 fit"),
+              std::string::npos)
+        << err;
 }
 
 TEST_F(LlamaCppReal, FilesThatAreNoModel)
@@ -170,12 +182,25 @@ TEST_F(LlamaCppReal, EngineAnswersThroughTheModel)
     CaptureStdout();
     ASSERT_TRUE(engine.Initialize());
     EXPECT_TRUE(engine.IsReady());
-    std::string answer = engine.GenerateConversationalResponse("status?", "STATUS: All data channels normal\n\n");
-    engine.Shutdown();
+    const std::string context = "STATUS: All data channels normal\n\n";
+    std::string answer = engine.GenerateConversationalResponse("status?", context);
     std::string out = GetCapturedStdout();
     EXPECT_FALSE(answer.empty());
-    // The last preset row (batch 128): the prompt is cut to its first 128 tokens.
+    // The last preset row (batch 128): the whole prompt is decoded, in batches.
     EXPECT_NE(out.find("Generating completion for prompt (max_tokens: 128)\n"), std::string::npos);
+    EXPECT_NE(out.find("Tokenized prompt: " + std::to_string(BuildAnalysisPrompt("status?", context).size() + 1) +
+                       " tokens\n"),
+              std::string::npos);
+    // A question longer than the context (2048, 128 kept for the answer) gets a message.
+    CaptureStdout();
+    CaptureStderr();
+    answer = engine.GenerateConversationalResponse(std::string(2000, '?'), context);
+    GetCapturedStderr();
+    GetCapturedStdout();
+    EXPECT_EQ(answer, "Your question is too long for this AI model. Please ask a shorter question.");
+    CaptureStdout();
+    engine.Shutdown();
+    out = GetCapturedStdout();
     EXPECT_NE(out.find("AI Analysis engine shutdown complete\n"), std::string::npos);
     EXPECT_FALSE(engine.IsReady());
 }
