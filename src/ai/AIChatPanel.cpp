@@ -682,7 +682,8 @@ void AIChatPanel::CheckModelSwitch()
     const bool working = aiInitialized.load();
     if (working && want == loaded)
     {
-        // Chosen again after another choice, a model is tried again.
+        // The running model counts as the last one tried, so a model that
+        // failed earlier is tried again when the user chooses it again.
         RecordTried(want);
         return;
     }
@@ -704,11 +705,13 @@ void AIChatPanel::CheckModelSwitch()
         return;
     }
 
-    if (want.id != currentModelIndex.load())
+    if (!working)
+        PrintLine("Loading the chosen AI model: " + want.path);
+    else if (want.id != currentModelIndex.load())
         PrintLine("Model switch detected! Switching from " + std::to_string(currentModelIndex.load()) + " to " +
                   std::to_string(want.id));
     else
-        PrintLine("Model file changed, loading it: " + want.path);
+        PrintLine("Model file changed, loading it again: " + want.path);
     ShutdownAI();
     currentModelIndex.store(want.id);
     const ModelLoadResult load = LoadModel(want.id);
