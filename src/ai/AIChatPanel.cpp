@@ -40,11 +40,36 @@ static const char* ModelDisplayName(int id)
     return "Unknown model";
 }
 
+// Why a model file is not loaded again after a load of it never finished.
+static std::string RefusalText(const std::string& path)
+{
+    return "The model file " + path +
+           " did not finish loading last time (the program may have crashed while loading it), so it is not "
+           "loaded again. Choose or download a model in Settings > AI Model Settings to try again.";
+}
+
+// The chat line that says which model did not load, and why.
+static std::string LoadFailureText(const ModelLoadResult& load)
+{
+    if (load.refused)
+        return RefusalText(load.choice.path);
+    std::string text = std::string("Could not load ") + ModelDisplayName(load.choice.id);
+    if (!load.failure.empty())
+        text += ": " + load.failure;
+    return text + ".";
+}
+
 //-----------------------------------------------------------------------------
 // Panel life
 //-----------------------------------------------------------------------------
 
-AIChatPanel::AIChatPanel() { AddMessage("AI Assistant ready! Ask me about your data.", false); }
+static const char* const ReadyGreeting = "AI Assistant ready! Ask me about your data.";
+static const char* const UnavailableText =
+    "AI model unavailable. Please ensure the AI model is properly installed and configured.";
+
+// The history starts with the greeting or the unavailable line once the first
+// load has run (InitializeAIChat).
+AIChatPanel::AIChatPanel() = default;
 
 AIChatPanel::~AIChatPanel()
 {
@@ -63,14 +88,19 @@ void InitializeAIChat()
     std::unique_ptr<AIChatPanel> panel = std::make_unique<AIChatPanel>();
     PrintLine("AI Chat Panel initialized");
     PrintLine("Initializing AI analysis engine...");
-    if (panel->InitializeAI())
+    const ModelLoadResult load = panel->LoadModel(-1);
+    if (load.ready)
     {
         PrintLine("AI analysis engine initialized successfully!");
+        panel->AddReadyMessage(ReadyGreeting);
     }
     else
     {
         PrintLine("AI analysis engine initialization failed - AI model unavailable");
         PrintLine("Note: AI Chat will show 'AI model unavailable' message");
+        panel->AddMessage(UnavailableText, false);
+        if (!load.stopped)
+            panel->AddMessage(LoadFailureText(load), false);
     }
     std::lock_guard<std::mutex> lock(AIChatInstanceMutex);
     AIChatPanelInstance = std::move(panel);
@@ -143,7 +173,7 @@ void AIChatPanel::SendMessage(const std::string& text)
     }
     if (!available)
     {
-        AddMessage("AI model unavailable. Please ensure the AI model is properly installed and configured.", false);
+        AddMessage(UnavailableText, false);
         return;
     }
 
@@ -430,6 +460,15 @@ void AIChatPanel::Update()
 // Engine set-up, switch and reload
 //-----------------------------------------------------------------------------
 
+// A model file written this long ago, or seen unchanged this long, is complete
+// as far as the check can tell; one still being copied in changes sooner.
+static constexpr std::chrono::seconds ModelFileSettleTime{2};
+
+static const char* const SwitchedText = "AI model switched successfully! New model is ready.";
+static const char* const SwitchFailedText = "Failed to switch AI model. Please check settings.";
+static const char* const ReloadedText = "AI model reloaded successfully! Model is ready to use.";
+static const char* const ReloadFailedText = "Failed to reload AI model. Please check model availability.";
+
 static std::string ResolveModelPath(const AIConfig& config, int id)
 {
     if (!config.modelPathOverride.empty())
@@ -437,17 +476,61 @@ static std::string ResolveModelPath(const AIConfig& config, int id)
     return config.GetModelPath(id);
 }
 
+// Any file-system error counts as a missing file.
+ModelFileState GetModelFileState(const std::string& path)
+{
+    ModelFileState state;
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec) || ec)
+        return state;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return state;
+    const std::filesystem::file_time_type changed = std::filesystem::last_write_time(path, ec);
+    if (ec)
+        return state;
+    state.exists = true;
+    state.size = size;
+    state.changed = changed;
+    return state;
+}
+
+void AIChatPanel::AddReadyMessage(const std::string& text)
+{
+    bool first;
+    {
+        std::lock_guard<std::mutex> lock(messagesMutex);
+        first = !greeted;
+        greeted = true;
+    }
+    AddMessage(first ? ReadyGreeting : text, false);
+}
+
+void AIChatPanel::RecordTried(const ModelFileChoice& choice)
+{
+    std::lock_guard<std::mutex> lock(choiceMutex);
+    triedChoice = choice;
+}
+
 bool AIChatPanel::InitializeAI(int32_t* model)
 {
+    const ModelLoadResult load = LoadModel(-1);
+    if (model)
+        *model = load.choice.id;
+    return load.ready;
+}
+
+ModelLoadResult AIChatPanel::LoadModel(int id)
+{
     std::lock_guard<std::mutex> lock(mutex);
-    loadFailure.clear();
-    loadStopped = false;
+    ModelLoadResult result;
     try
     {
         const AIConfig config = GetAIConfig();
-        if (model)
-            *model = config.modelId;
-        PrintLine(std::string("Selected AI Model: ") + ModelDisplayName(config.modelId));
+        if (id < 0)
+            id = config.modelId;
+        result.choice.id = id;
+        PrintLine(std::string("Selected AI Model: ") + ModelDisplayName(id));
 
         AIAnalysisConfig analysis;
         analysis.analysisSwitch1 = config.analysisSwitch1;
@@ -457,34 +540,28 @@ bool AIChatPanel::InitializeAI(int32_t* model)
         analysis.analysisIntervalMs = (uint32_t)config.analysisIntervalMs;
         analysis.analysisLimit = config.analysisLimit;
 
-        const std::string path = ResolveModelPath(config, config.modelId);
+        const std::string path = ResolveModelPath(config, id);
+        result.choice.path = path;
+        result.choice.file = GetModelFileState(path);
+        RecordTried(result.choice);
         PrintLine("Model path from config: " + path);
-        std::error_code error;
-        if (std::filesystem::exists(path, error))
-        {
-            const uintmax_t size = std::filesystem::file_size(path, error);
-            PrintLine("Model file found: " + path + " (Size: " + std::to_string(error ? 0 : size / 1048576) + " MB)");
-        }
+        if (result.choice.file.exists)
+            PrintLine("Model file found: " + path + " (Size: " + std::to_string(result.choice.file.size / 1048576) +
+                      " MB)");
         else
-        {
             PrintLine("Model file NOT found: " + path);
-        }
 
         // A load of this file that never returned in an earlier run most likely
         // took the program down: do not try it again until the user chooses.
         loadRefused.store(false);
         if (!path.empty() && ReadModelLoadMarker() == path)
         {
-            const std::string why = "The model file " + path +
-                                    " did not finish loading last time (the program may have crashed while "
-                                    "loading it), so it is not loaded again. Choose or download a model in "
-                                    "Settings > AI Model Settings to try again.";
-            PrintLine("Warning: " + why);
-            AddMessage(why, false);
-            loadFailure = "the model file " + path + " did not finish loading last time";
+            PrintLine("Warning: " + RefusalText(path));
+            result.refused = true;
+            result.failure = "the model file " + path + " did not finish loading last time";
             loadRefused.store(true);
             engine.reset();
-            return false;
+            return result;
         }
 
         analysis.modelPath = path;
@@ -513,24 +590,29 @@ bool AIChatPanel::InitializeAI(int32_t* model)
         if (ready)
         {
             aiInitialized.store(true);
-            currentModelIndex.store(config.modelId);
+            currentModelIndex.store(id);
+            {
+                std::lock_guard<std::mutex> choiceLock(choiceMutex);
+                loadedChoice = result.choice;
+            }
             PrintLine("AI Analysis engine initialized successfully!");
-            return true;
+            result.ready = true;
+            return result;
         }
         // A load cancelled by a close or a switch is no failure to report.
-        loadStopped = engine->LoadStopped();
-        loadFailure = engine->LoadFailure();
-        if (!loadStopped)
+        result.stopped = engine->LoadStopped();
+        result.failure = engine->LoadFailure();
+        if (!result.stopped)
             PrintLine("Failed to initialize AI Analysis engine");
         engine.reset();
-        return false;
+        return result;
     }
     catch (const std::exception& e)
     {
         PrintLine(std::string("Exception initializing AI: ") + e.what());
-        loadFailure = e.what();
+        result.failure = e.what();
         engine.reset();
-        return false;
+        return result;
     }
 }
 
@@ -552,86 +634,128 @@ void AIChatPanel::ShutdownAI()
         stopRequest.store(true);
 }
 
-bool AIChatPanel::LastLoadStopped()
+bool AIChatPanel::ModelFileSettled(const ModelFileChoice& choice)
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    return loadStopped;
+    const auto now = std::chrono::steady_clock::now();
+    if (!(choice == seenChoice))
+    {
+        seenChoice = choice;
+        seenSince = now;
+    }
+    const auto age = std::filesystem::file_time_type::clock::now() - choice.file.changed;
+    return age >= ModelFileSettleTime || now - seenSince >= ModelFileSettleTime;
+}
+
+// After a failed load: says which model failed, and loads again the model the
+// chat ran before when its file is still the one it ran.
+void AIChatPanel::RestorePreviousModel(const ModelFileChoice& previous, const ModelLoadResult& failed)
+{
+    std::string text = LoadFailureText(failed);
+    if (previous.id >= 0 && GetModelFileState(previous.path) == previous.file)
+    {
+        const ModelLoadResult again = LoadModel(previous.id);
+        if (again.ready)
+            text += std::string(" Still using ") + ModelDisplayName(previous.id) + ".";
+        else if (!again.stopped)
+            text += std::string(" ") + ModelDisplayName(previous.id) + " could not be loaded again either.";
+        // The failed choice stays the one tried, so it is not tried every frame.
+        RecordTried(failed.choice);
+    }
+    AddMessage(text, false);
 }
 
 void AIChatPanel::CheckModelSwitch()
 {
-    if (!aiInitialized.load())
-    {
-        // A refused model is tried again once the user has chosen or downloaded a model.
-        if (loadRefused.load() && ReadModelLoadMarker().empty())
-        {
-            ReloadAISettingsQuietly();
-            if (InitializeAI())
-                AddMessage("AI model reloaded successfully! Model is ready to use.", false);
-            else if (!loadRefused.load() && !LastLoadStopped())
-                AddMessage("Failed to reload AI model. Please check model availability.", false);
-        }
-        return;
-    }
     ReloadAISettingsQuietly();
     const AIConfig config = GetAIConfig();
-    const int id = config.modelId;
-    if (id == currentModelIndex.load())
+    ModelFileChoice want;
+    want.id = config.modelId;
+    want.path = ResolveModelPath(config, want.id);
+    want.file = GetModelFileState(want.path);
+
+    ModelFileChoice loaded, tried;
+    {
+        std::lock_guard<std::mutex> lock(choiceMutex);
+        loaded = loadedChoice;
+        tried = triedChoice;
+    }
+    const bool working = aiInitialized.load();
+    if (working && want == loaded)
+    {
+        // The running model counts as the last one tried, so a model that
+        // failed earlier is tried again when the user chooses it again.
+        RecordTried(want);
+        return;
+    }
+    // A refused model is tried again once the user has chosen or downloaded a model.
+    const bool refusalLifted = loadRefused.load() && ReadModelLoadMarker().empty();
+    if (want == tried && !refusalLifted)
+        return;
+    if (want.file.exists && !ModelFileSettled(want))
         return;
 
-    PrintLine("Model switch detected! Switching from " + std::to_string(currentModelIndex.load()) + " to " +
-              std::to_string(id));
-    const std::string path = ResolveModelPath(config, id);
+    const bool newChoice = want.id != tried.id || want.path != tried.path;
+    if (!want.file.exists || want.file.size == 0)
+    {
+        RecordTried(want);
+        if (!want.file.exists && newChoice)
+            AddMessage("Cannot switch: Model file not found: " + want.path, false);
+        else if (want.file.exists)
+            AddMessage("Cannot switch: Model file is corrupted (0 bytes). Please download a valid model.", false);
+        return;
+    }
 
-    // Any file-system error counts as a missing file.
-    std::error_code ec;
-    const bool exists = std::filesystem::is_regular_file(path, ec) && !ec;
-    const uintmax_t size = exists ? std::filesystem::file_size(path, ec) : 0;
-    if (!exists || ec)
-    {
-        AddMessage("Cannot switch: Model file not found: " + path, false);
-    }
-    else if (size == 0)
-    {
-        AddMessage("Cannot switch: Model file is corrupted (0 bytes). Please download a valid model.", false);
-    }
+    if (!working)
+        PrintLine("Loading the chosen AI model: " + want.path);
+    else if (want.id != currentModelIndex.load())
+        PrintLine("Model switch detected! Switching from " + std::to_string(currentModelIndex.load()) + " to " +
+                  std::to_string(want.id));
     else
+        PrintLine("Model file changed, loading it again: " + want.path);
+    ShutdownAI();
+    currentModelIndex.store(want.id);
+    const ModelLoadResult load = LoadModel(want.id);
+    if (load.ready)
     {
-        ShutdownAI();
-        currentModelIndex.store(id);
-        if (InitializeAI())
-            AddMessage("AI model switched successfully! New model is ready.", false);
-        else if (!LastLoadStopped())
-            AddMessage("Failed to switch AI model. Please check settings.", false);
+        AddReadyMessage(newChoice ? SwitchedText : ReloadedText);
+        return;
     }
-    currentModelIndex.store(id);
+    if (load.stopped)
+        return;
+    AddMessage(newChoice ? SwitchFailedText : ReloadFailedText, false);
+    RestorePreviousModel(working ? loaded : ModelFileChoice(), load);
 }
 
 ModelReloadResult AIChatPanel::ForceReloadModel(std::string* failure, int32_t* model)
 {
     PrintLine("Force reloading AI model...");
+    ModelFileChoice previous;
+    if (aiInitialized.load())
+    {
+        std::lock_guard<std::mutex> lock(choiceMutex);
+        previous = loadedChoice;
+    }
     ShutdownAI();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     // Closed meanwhile: the panel goes, there is nothing to load it for.
     if (closing.load())
         return ModelReloadStopped;
     ReloadAISettingsQuietly();
-    if (InitializeAI(model))
+    const ModelLoadResult load = LoadModel(-1);
+    if (model)
+        *model = load.choice.id;
+    if (load.ready)
     {
-        AddMessage("AI model reloaded successfully! Model is ready to use.", false);
+        AddReadyMessage(ReloadedText);
         PrintLine("AI model reloaded successfully!");
         return ModelReloadReady;
     }
-    std::string why;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (loadStopped)
-            return ModelReloadStopped;
-        why = loadFailure;
-    }
-    AddMessage("Failed to reload AI model. Please check model availability.", false);
+    if (load.stopped)
+        return ModelReloadStopped;
+    AddMessage(ReloadFailedText, false);
     PrintLine("Failed to reload AI model.");
     if (failure)
-        *failure = why;
+        *failure = load.failure;
+    RestorePreviousModel(previous, load);
     return ModelReloadFailed;
 }

@@ -4,8 +4,8 @@
 // Threads: everything runs on the UI thread except GenerateResponse (the reply
 // task, on a pool thread) and ForceReloadModel (the model download thread,
 // through ReloadAIChatModel). Lock order: AIChatInstanceMutex, then the panel
-// mutex, then the channel data mutex or the engine's locks. messagesMutex is
-// taken last and never held while another lock is taken.
+// mutex, then the channel data mutex or the engine's locks. messagesMutex and
+// choiceMutex are taken last and never held while another lock is taken.
 #pragma once
 
 #include "ai/AIAnalysisEngine.h"
@@ -13,7 +13,9 @@
 #include <imgui.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -34,6 +36,37 @@ enum ModelReloadResult
     ModelReloadFailed,  // the model did not load; the failure text says why
     ModelReloadStopped, // the chat was closed meanwhile, or another load took over
     ModelReloadNoPanel, // no chat panel: the model loads when the chat opens
+};
+
+// A model file as the switch check sees it: there or not, its size and the
+// time it last changed.
+struct ModelFileState
+{
+    bool exists = false;
+    uintmax_t size = 0;
+    std::filesystem::file_time_type changed{};
+    bool operator==(const ModelFileState&) const = default;
+};
+
+ModelFileState GetModelFileState(const std::string& path);
+
+// A chosen model and the state of its file.
+struct ModelFileChoice
+{
+    int id = -1;
+    std::string path;
+    ModelFileState file;
+    bool operator==(const ModelFileChoice&) const = default;
+};
+
+// What one load of the chat's model came to.
+struct ModelLoadResult
+{
+    bool ready = false;
+    bool stopped = false;   // a stop request cancelled it: not a failure to report
+    bool refused = false;   // the file's load never finished in an earlier run
+    ModelFileChoice choice; // the model tried, its file as the load began
+    std::string failure;    // why it did not load
 };
 
 class AIChatPanel
@@ -62,10 +95,10 @@ public:
     // Engine set-up, tear-down and the model switch.
     // model, when given, receives the model id the settings chose for the load.
     bool InitializeAI(int32_t* model = nullptr);
+    // Loads model id (the settings' choice when negative) into a new engine.
+    ModelLoadResult LoadModel(int id);
     void ShutdownAI();
     void CheckModelSwitch();
-    // The last InitializeAI failed because a stop request cancelled its load.
-    bool LastLoadStopped();
     // failure, when given, receives why a failed reload did not load the model;
     // model, the id of the model it tried.
     ModelReloadResult ForceReloadModel(std::string* failure = nullptr, int32_t* model = nullptr);
@@ -97,10 +130,6 @@ public:
     std::atomic<bool> stopRequest{false};
     // Set by ShutdownAIChat before it waits for a reload on the download thread.
     std::atomic<bool> closing{false};
-    // Why the last InitializeAI failed, and whether a stop request cancelled
-    // its load (guarded by mutex).
-    std::string loadFailure;
-    bool loadStopped = false;
     // The last InitializeAI refused the model because its load never finished
     // in an earlier run; the switch check loads it once the user has chosen.
     std::atomic<bool> loadRefused{false};
@@ -109,6 +138,26 @@ public:
 
     // The history is also written by a reload on the download thread.
     std::mutex messagesMutex;
+    // The greeting has been shown (guarded by messagesMutex).
+    bool greeted = false;
+
+    // The model the engine runs (while aiInitialized) and the one last tried,
+    // each with its file as the load began. Loads write them under the panel
+    // mutex; choiceMutex lets the switch check read them without waiting for a
+    // reply or a load.
+    std::mutex choiceMutex;
+    ModelFileChoice loadedChoice;
+    ModelFileChoice triedChoice;
+    // UI thread: the choice the switch check last saw and since when, so that a
+    // file still being written is not loaded.
+    ModelFileChoice seenChoice;
+    std::chrono::steady_clock::time_point seenSince;
+
+    // The first model ready in this chat is announced by the greeting.
+    void AddReadyMessage(const std::string& text);
+    void RecordTried(const ModelFileChoice& choice);
+    bool ModelFileSettled(const ModelFileChoice& choice);
+    void RestorePreviousModel(const ModelFileChoice& previous, const ModelLoadResult& failed);
 };
 
 // The canned reply for a question while no data flows; context is inserted whole.

@@ -57,12 +57,17 @@ public:
         ReloadAISettingsQuietly();
     }
 
-    // Creates the catalogue file of a model id with `bytes` bytes.
-    std::string ModelFile(int id, size_t bytes = 16)
+    // Creates the catalogue file of a model id with `bytes` bytes, or a copy of
+    // `from`; written a minute ago, as a finished download or copy is.
+    std::string ModelFile(int id, size_t bytes = 16, const std::string& from = "")
     {
         const std::string file = AIConfig().GetModelPath(id);
         std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-        std::ofstream(file, std::ios::binary) << std::string(bytes, 'g');
+        if (from.empty())
+            std::ofstream(file, std::ios::binary) << std::string(bytes, 'g');
+        else
+            std::filesystem::copy_file(from, file, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
         return file;
     }
 

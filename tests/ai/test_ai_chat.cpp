@@ -17,6 +17,9 @@ using testing::internal::GetCapturedStdout;
 namespace
 {
 const std::string NoData = "No data streams currently active. Connect a serial device to see real-time data.";
+const std::string Greeting = "AI Assistant ready! Ask me about your data.";
+const std::string Unavailable =
+    "AI model unavailable. Please ensure the AI model is properly installed and configured.";
 
 std::string Reply(AIChatPanel& panel)
 {
@@ -39,10 +42,11 @@ std::string LastText(AIChatPanel& panel)
 
 TEST(AIChatPanel, HistoryKeepsTheLatestHundred)
 {
-    AIChatPanel panel;
+    AIChatPanel panel; // the first load adds the first line
+    EXPECT_TRUE(panel.GetMessages().empty());
+    panel.AddMessage("m0", false);
     std::vector<ChatMessage> m = panel.GetMessages();
     ASSERT_EQ(m.size(), 1u);
-    EXPECT_EQ(m[0].text, "AI Assistant ready! Ask me about your data.");
     EXPECT_FALSE(m[0].isUser);
     const int64_t now =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -53,7 +57,7 @@ TEST(AIChatPanel, HistoryKeepsTheLatestHundred)
         panel.AddMessage("m" + std::to_string(i), i % 2 == 0);
     m = panel.GetMessages();
     ASSERT_EQ(m.size(), 100u);
-    EXPECT_EQ(m.front().text, "m1"); // the ready message went first
+    EXPECT_EQ(m.front().text, "m1"); // the first message went first
     EXPECT_EQ(m.back().text, "m100");
     EXPECT_TRUE(m.back().isUser);
     for (size_t i = 1; i < m.size(); i++)
@@ -99,10 +103,10 @@ TEST(AIChatPanel, UnavailableModelAndPleaseWait)
 
     panel.SendMessage("Hi");
     std::vector<ChatMessage> m = panel.GetMessages();
-    ASSERT_EQ(m.size(), 3u);
-    EXPECT_EQ(m[1].text, "Hi");
-    EXPECT_TRUE(m[1].isUser);
-    EXPECT_EQ(m[2].text, "AI model unavailable. Please ensure the AI model is properly installed and configured.");
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0].text, "Hi");
+    EXPECT_TRUE(m[0].isUser);
+    EXPECT_EQ(m[1].text, Unavailable);
     EXPECT_FALSE(panel.isProcessing.load());
     EXPECT_FALSE(panel.pendingResponse.valid());
 
@@ -110,9 +114,9 @@ TEST(AIChatPanel, UnavailableModelAndPleaseWait)
     panel.isProcessing.store(true);
     panel.SendMessage("again");
     m = panel.GetMessages();
-    ASSERT_EQ(m.size(), 5u);
-    EXPECT_EQ(m[3].text, "again");
-    EXPECT_EQ(m[4].text, "Please wait for the current response to complete...");
+    ASSERT_EQ(m.size(), 4u);
+    EXPECT_EQ(m[2].text, "again");
+    EXPECT_EQ(m[3].text, "Please wait for the current response to complete...");
     EXPECT_FALSE(panel.pendingResponse.valid());
     panel.isProcessing.store(false);
 
@@ -156,10 +160,13 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     ChatDirectory dir;
     dir.Settings(1, true);
     dir.ModelFile(1);
-    dir.UseScript(ScriptReplying("x"));
-    AIChatPanel panel;
+    auto script = ScriptReplying("x");
+    dir.UseScript(script);
     CaptureStdout();
-    ASSERT_TRUE(panel.InitializeAI());
+    InitializeAIChat();
+    ASSERT_TRUE(AIChatPanelInstance);
+    AIChatPanel& panel = *AIChatPanelInstance;
+    ASSERT_TRUE(panel.aiInitialized.load());
 
     // Same model: nothing happens.
     panel.CheckModelSwitch();
@@ -172,7 +179,7 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     std::vector<ChatMessage> m = panel.GetMessages();
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[1].text, "Cannot switch: Model file not found: " + AIConfig().GetModelPath(0));
-    EXPECT_EQ(panel.currentModelIndex.load(), 0);
+    EXPECT_EQ(panel.currentModelIndex.load(), 1); // the model the engine runs
     EXPECT_TRUE(panel.aiInitialized.load());
     EXPECT_TRUE(panel.engine);
 
@@ -182,35 +189,40 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     panel.CheckModelSwitch();
     EXPECT_EQ(LastText(panel), "Cannot switch: Model file is corrupted (0 bytes). Please download a valid model.");
 
-    // Back to a model that is there: reloaded.
+    // Back to the model the engine still runs: nothing to load.
     dir.Settings(1, true);
     panel.CheckModelSwitch();
-    EXPECT_EQ(LastText(panel), "AI model switched successfully! New model is ready.");
-    EXPECT_EQ(panel.currentModelIndex.load(), 1);
+    EXPECT_EQ(panel.GetMessages().size(), 3u);
+    EXPECT_EQ(script->modelLoads, 1);
 
-    // A file that the engine cannot load: the switch fails and the panel idles.
+    // A file that the engine cannot load, and the old model fails again too:
+    // the chat says which failed and is left without a model.
     dir.ModelFile(0);
     auto failing = ScriptReplying("x");
     failing->failLoad = true;
     dir.UseScript(failing);
     dir.Settings(0, true);
     panel.CheckModelSwitch();
-    EXPECT_EQ(LastText(panel), "Failed to switch AI model. Please check settings.");
+    m = panel.GetMessages();
+    ASSERT_EQ(m.size(), 5u);
+    EXPECT_EQ(m[3].text, "Failed to switch AI model. Please check settings.");
+    EXPECT_EQ(m[4].text, "Could not load Phi Mini 2: llama.cpp could not load the model file " +
+                             AIConfig().GetModelPath(0) + ". Llama 3.2 3B could not be loaded again either.");
     EXPECT_FALSE(panel.aiInitialized.load());
     EXPECT_FALSE(panel.engine);
-    const size_t count = panel.GetMessages().size();
-    dir.Settings(1, true);
-    panel.CheckModelSwitch();
-    EXPECT_EQ(panel.GetMessages().size(), count);
 
     // The forced reload brings it back, and reports a failure too.
+    dir.Settings(1, true);
     dir.UseScript(ScriptReplying("x"));
     panel.ForceReloadModel();
     EXPECT_EQ(LastText(panel), "AI model reloaded successfully! Model is ready to use.");
     EXPECT_TRUE(panel.aiInitialized.load());
     std::filesystem::remove(AIConfig().GetModelPath(1));
     panel.ForceReloadModel();
-    EXPECT_EQ(LastText(panel), "Failed to reload AI model. Please check model availability.");
+    m = panel.GetMessages();
+    EXPECT_EQ(m[m.size() - 2].text, "Failed to reload AI model. Please check model availability.");
+    EXPECT_EQ(m.back().text, "Could not load Llama 3.2 3B: model file not found: " + AIConfig().GetModelPath(1) + ".");
+    ShutdownAIChat();
     const std::string out = GetCapturedStdout();
     EXPECT_NE(out.find("Model switch detected! Switching from 1 to 0\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Force reloading AI model...\n"), std::string::npos);
@@ -243,6 +255,7 @@ TEST(AIChatPanel, AModelWhoseLoadCrashedIsNotLoadedAgainUntilChosen)
                             " did not finish loading last time (the program may have crashed while loading it), so "
                             "it is not loaded again. Choose or download a model in Settings > AI Model Settings to "
                             "try again.";
+    EXPECT_EQ(panel.GetMessages().front().text, Unavailable);
     EXPECT_EQ(LastText(panel), why);
     EXPECT_NE(out.find("Warning: " + why + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("AI analysis engine initialization failed - AI model unavailable\n"), std::string::npos);
@@ -257,7 +270,7 @@ TEST(AIChatPanel, AModelWhoseLoadCrashedIsNotLoadedAgainUntilChosen)
     GetCapturedStdout();
     EXPECT_EQ(script->modelLoads, 1);
     EXPECT_TRUE(panel.aiInitialized.load());
-    EXPECT_EQ(LastText(panel), "AI model reloaded successfully! Model is ready to use.");
+    EXPECT_EQ(LastText(panel), Greeting); // the first model this chat has
     EXPECT_EQ(ReadModelLoadMarker(), "");
     CaptureStdout();
     ShutdownAIChat();
@@ -297,4 +310,123 @@ TEST(AIChatPanel, GlobalPanelLife)
               std::string::npos);
     EXPECT_EQ(out.find("AI Chat Panel shutdown\n"), out.rfind("AI Chat Panel shutdown\n"));
     EXPECT_NE(out.find("AI Chat Panel shutdown\n"), std::string::npos);
+}
+
+TEST(AIChatPanel, GreetsOnceAModelIsReadyAndKeepsItThroughAFailedSwitch)
+{
+    ChatDirectory dir;
+    const std::string tiny = (dir.path / "tiny.gguf").string();
+    const std::string make = "python3 " DRAVIK_GGUF_GENERATOR " " + tiny + " --seed 7";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    dir.Settings(1, true);
+    CaptureStdout();
+    testing::internal::CaptureStderr();
+
+    // No model file: the first line says the model is unavailable.
+    InitializeAIChat();
+    ASSERT_TRUE(AIChatPanelInstance);
+    AIChatPanel& panel = *AIChatPanelInstance;
+    std::vector<ChatMessage> m = panel.GetMessages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0].text, Unavailable);
+    EXPECT_EQ(m[1].text, "Could not load Llama 3.2 3B: model file not found: " + AIConfig().GetModelPath(1) + ".");
+
+    // A file that is no model appears: tried once, no greeting.
+    dir.ModelFile(1);
+    panel.CheckModelSwitch();
+    panel.CheckModelSwitch();
+    m = panel.GetMessages();
+    ASSERT_EQ(m.size(), 4u);
+    EXPECT_EQ(m[2].text, "Failed to reload AI model. Please check model availability.");
+    EXPECT_EQ(m[3].text, "Could not load Llama 3.2 3B: llama.cpp could not load the model file " +
+                             AIConfig().GetModelPath(1) + ".");
+
+    // The model itself replaces it: the greeting, once.
+    dir.ModelFile(1, 0, tiny);
+    panel.CheckModelSwitch();
+    panel.CheckModelSwitch();
+    EXPECT_TRUE(panel.aiInitialized.load());
+    m = panel.GetMessages();
+    ASSERT_EQ(m.size(), 5u);
+    EXPECT_EQ(m[4].text, Greeting);
+
+    // A switch to a broken file keeps the working model and says which failed.
+    dir.ModelFile(0);
+    dir.Settings(0, true);
+    panel.CheckModelSwitch();
+    panel.CheckModelSwitch();
+    m = panel.GetMessages();
+    ASSERT_EQ(m.size(), 7u);
+    EXPECT_EQ(m[5].text, "Failed to switch AI model. Please check settings.");
+    EXPECT_EQ(m[6].text, "Could not load Phi Mini 2: llama.cpp could not load the model file " +
+                             AIConfig().GetModelPath(0) + ". Still using Llama 3.2 3B.");
+    EXPECT_TRUE(panel.aiInitialized.load());
+    EXPECT_EQ(panel.currentModelIndex.load(), 1);
+
+    // Then a good choice loads.
+    dir.ModelFile(2, 0, tiny);
+    dir.Settings(2, true);
+    panel.CheckModelSwitch();
+    EXPECT_EQ(LastText(panel), "AI model switched successfully! New model is ready.");
+    EXPECT_EQ(panel.currentModelIndex.load(), 2);
+    ShutdownAIChat();
+    testing::internal::GetCapturedStderr();
+    GetCapturedStdout();
+}
+
+TEST(AIChatPanel, LoadsTheChosenModelWhenItsFileIsThere)
+{
+    ChatDirectory dir;
+    dir.Settings(0, true);
+    dir.ModelFile(0);
+    auto failing = ScriptReplying("x");
+    failing->failLoad = true;
+    dir.UseScript(failing);
+    CaptureStdout();
+
+    // Opened on a broken file: unavailable, and the file is not tried every frame.
+    InitializeAIChat();
+    ASSERT_TRUE(AIChatPanelInstance);
+    AIChatPanel& panel = *AIChatPanelInstance;
+    EXPECT_EQ(panel.GetMessages().front().text, Unavailable);
+    for (int i = 0; i < 5; i++)
+        panel.CheckModelSwitch();
+    EXPECT_EQ(failing->modelLoads, 1);
+
+    // Choosing a model that is on disk loads it.
+    auto script = ScriptReplying("x");
+    dir.UseScript(script);
+    dir.ModelFile(1);
+    dir.Settings(1, true);
+    panel.CheckModelSwitch();
+    EXPECT_EQ(script->modelLoads, 1);
+    EXPECT_TRUE(panel.aiInitialized.load());
+    EXPECT_EQ(LastText(panel), Greeting);
+
+    // A download of another model ends: nothing loads until it is chosen.
+    dir.ModelFile(2);
+    panel.CheckModelSwitch();
+    EXPECT_EQ(script->modelLoads, 1);
+    dir.Settings(2, true);
+    panel.CheckModelSwitch();
+    EXPECT_EQ(script->modelLoads, 2);
+    EXPECT_EQ(panel.currentModelIndex.load(), 2);
+
+    // A file being copied in by hand: left while it grows, loaded once it has
+    // stayed unchanged, and only once.
+    const std::string copied = AIConfig().GetModelPath(0);
+    std::ofstream(copied, std::ios::binary) << "part";
+    dir.Settings(0, true);
+    panel.CheckModelSwitch();
+    std::ofstream(copied, std::ios::binary | std::ios::app) << " and more";
+    panel.CheckModelSwitch();
+    EXPECT_EQ(script->modelLoads, 2);
+    std::filesystem::last_write_time(copied, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(5));
+    for (int i = 0; i < 5; i++)
+        panel.CheckModelSwitch();
+    EXPECT_EQ(script->modelLoads, 3);
+    EXPECT_EQ(panel.currentModelIndex.load(), 0);
+    EXPECT_EQ(LastText(panel), "AI model switched successfully! New model is ready.");
+    ShutdownAIChat();
+    GetCapturedStdout();
 }
