@@ -60,6 +60,9 @@ public:
 // either MemTotal or MemAvailable is missing.
 bool ParseMemInfo(const std::string& text, uint64_t& totalBytes, uint64_t& availableBytes);
 
+// The processor's name from the text of /proc/cpuinfo; empty when it has none.
+std::string ParseCpuName(const std::string& cpuinfo);
+
 // The downloaded test: the file holds more than 80 % of the expected MiB.
 bool IsModelFileDownloaded(const std::string& localPath, uint64_t expectedSizeMB);
 

@@ -87,20 +87,27 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_TRUE(text.Contains("AI Model Selection:"));
     EXPECT_TRUE(text.Contains("AI Status:"));
     EXPECT_TRUE(text.Contains("AI Configuration:"));
-    EXPECT_TRUE(text.Contains("RAM: 30GB available"));
+    // This machine's figures, as the catalogue measures them.
+    const SystemInfo info = ModelManager().systemInfo;
+    EXPECT_TRUE(text.Contains("CPU: " + info.cpuName + " - Compatible"));
+    EXPECT_TRUE(text.Contains("GPU: not used - CPU mode"));
+    const size_t ram = text.Last().rfind("RAM: ", text.Last().find("GB available"));
+    ASSERT_NE(ram, std::string::npos);
+    EXPECT_NEAR(std::stoi(text.Last().substr(ram + 5)), info.availableRamGB, 1);
 
-    // The 8B choice with its file absent. Choosing lifts the block that a
+    // The 1B choice (model 2) with its file absent. Choosing lifts the block that a
     // crashed model load left.
     ASSERT_TRUE(WriteModelLoadMarker("/models/crashed.gguf"));
-    ASSERT_TRUE(ClickItem(ui, AI("Llama 3.2 8B (8B parameters)")));
+    ASSERT_TRUE(ClickItem(ui, AI("Llama 3.2 1B (1.2B parameters)")));
     ui.RunFrames(1);
     EXPECT_EQ(ReadModelLoadMarker(), "");
     EXPECT_EQ(GetSelectedModel(), 2);
     EXPECT_NE(ReadFile("ai_settings.cfg").find("ai_model=2"), std::string::npos);
-    EXPECT_GE(console.FindOut("Selected Llama 3.2 8B model"), 0);
+    EXPECT_GE(console.FindOut("Selected Llama 3.2 1B model"), 0);
     EXPECT_TRUE(text.Contains("(Current: 2)"));
     EXPECT_TRUE(text.Contains("Not Downloaded"));
-    EXPECT_TRUE(text.Contains("Current Model: Llama 3.2 8B"));
+    EXPECT_TRUE(text.Contains("   Size: ~0.8GB | RAM: ~1.5GB | Context: 4096 tokens"));
+    EXPECT_TRUE(text.Contains("Current Model: Llama 3.2 1B"));
     EXPECT_TRUE(text.Contains("Model Not Available"));
     EXPECT_TRUE(ItemDrawn(ui, AI("Download Selected Model")));
 
@@ -128,7 +135,7 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_FALSE(text.Contains("Downloading model..."));
     EXPECT_TRUE(ItemDrawn(ui, AI("Download Selected Model")));
 
-    // A present 8B file (sparse, over 640 MiB) is offered for deletion; the
+    // A present model 2 file (sparse, over 640 MiB) is offered for deletion; the
     // emptied sub-directory goes with it.
     const std::string path = ModelManager().GetModelInfo(2).localPath;
     fs::create_directories(fs::path(path).parent_path());

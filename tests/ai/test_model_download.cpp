@@ -173,13 +173,15 @@ TEST_F(ModelDownloadTest, ExpectedSizesFollowThePatterns)
     ModelManager m;
     EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(0).downloadUrl, m.GetModelInfo(0).localPath), 1700 * MiB);
     EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(1).downloadUrl, m.GetModelInfo(1).localPath), 2200 * MiB);
-    // Model 2's URL names a 1B file; its path gives the 8B size.
-    EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(2).downloadUrl, m.GetModelInfo(2).localPath), 5200 * MiB);
+    // Model 2 fetches the 1B file: its size, not the 8B one its path names.
+    EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(2).downloadUrl, m.GetModelInfo(2).localPath), 800 * MiB);
+    EXPECT_EQ(ExpectedDownloadSize("http://h/Llama-3.2-8B", "/x"), 5200 * MiB);
     EXPECT_EQ(ExpectedDownloadSize("http://h/qwen2.5-3b", "/x"), 2200 * MiB);
     EXPECT_EQ(ExpectedDownloadSize("http://h/y", "/m/gemma3b/f"), 2200 * MiB);
     EXPECT_EQ(ExpectedDownloadSize("http://h/y", "/z"), 1700 * MiB);
     const std::string out = GetCapturedStdout();
     EXPECT_NE(out.find("Debug: Set expected_size to 2306867200 bytes (2200MB)"), std::string::npos);
+    EXPECT_NE(out.find("Debug: Matched Llama 3.2 1B pattern"), std::string::npos);
     EXPECT_NE(out.find("Debug: Matched Llama 3.2 8B pattern"), std::string::npos);
     EXPECT_NE(out.find("Debug: No pattern matched, using default size"), std::string::npos);
 }
