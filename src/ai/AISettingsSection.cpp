@@ -184,8 +184,9 @@ void AIConfigurationSection()
         }
         else if (ImGui::Button("Download Selected Model"))
             StartModelDownload();
-        if (state.refusedWhileCancelledRuns)
-            ImGui::TextColored(AbsentColor, "%s", CancelledDownloadStillRuns);
+        // Why the selected model's last download failed, until the next one starts.
+        if (!state.lastFailure.empty() && state.lastFailureModel == ModelIdFromSelection(GetSelectedModel()))
+            ImGui::TextColored(AbsentColor, "%s", state.lastFailure.c_str());
     }
     if (ImGui::Button("Clear Model Cache"))
         std::cout << "Clearing model cache..." << std::endl;

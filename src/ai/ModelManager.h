@@ -45,8 +45,10 @@ public:
 
     ModelInfo GetModelInfo(int id) const;
     bool IsModelDownloaded(int id) const;
-    bool DownloadModel(int id, std::function<void(int)> progress);
-    bool DownloadFile(const std::string& url, const std::string& outputPath, std::function<void(int)> progress);
+    // cancelled, when set, is asked while the file arrives; true ends the download.
+    bool DownloadModel(int id, std::function<void(int)> progress, std::function<bool()> cancelled = nullptr);
+    bool DownloadFile(const std::string& url, const std::string& outputPath, std::function<void(int)> progress,
+                      std::function<bool()> cancelled = nullptr);
 
     SystemInfo DetectSystemInfo();
     ModelInfo BuildModelInfo(int id);
@@ -54,6 +56,8 @@ public:
 
     SystemInfo systemInfo;
     std::map<int, ModelInfo> modelCatalogue;
+    // Why the last download failed, in words for the user; empty when it did not.
+    std::string downloadError;
 };
 
 // Memory figures in bytes as /proc/meminfo gives them (kB lines). False when

@@ -131,7 +131,8 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_FALSE(s.isDownloading);
     EXPECT_EQ(s.downloadProgress, 0);
     EXPECT_TRUE(s.downloadStatus.empty());
-    EXPECT_EQ(s.downloadingModel, 1);
+    // The cancelled download has ended: no thread comes back to reset the state.
+    EXPECT_EQ(s.downloadingModel, -1);
     EXPECT_FALSE(text.Contains("Downloading model..."));
     EXPECT_TRUE(ItemDrawn(ui, AI("Download Selected Model")));
 
@@ -179,13 +180,14 @@ TEST_F(AISettingsSectionTest, FailuresShownInTheSectionAndNoWorkingDirectory)
     ui.RunFrames(1);
     EXPECT_FALSE(text.Contains("Failed to save AI settings"));
 
-    // A second download while a cancelled one still writes: refused, and the
-    // section says why until the cancelled one has ended.
+    // A cancelled download gives way at once to a new one. The server sends a
+    // page, not a model: the section says so until the next download starts.
     LocalHttpServer server;
-    HttpRoute slow;
-    slow.bodySize = 4 * 1048576;
-    slow.chunkDelayMs = 40;
-    server.AddRoute("/bartowski/Llama-3.2-3B-Instruct-GGUF/resolve/main/Llama-3.2-3B-Instruct-Q4_K_M.gguf", slow);
+    HttpRoute page;
+    page.bodySize = 4 * 1048576;
+    page.chunkDelayMs = 40;
+    page.head = "<!DOCTYPE html>";
+    server.AddRoute("/bartowski/Llama-3.2-3B-Instruct-GGUF/resolve/main/Llama-3.2-3B-Instruct-Q4_K_M.gguf", page);
     SetModelHostUrl(server.BaseUrl());
     ScrollToBottom();
     ASSERT_TRUE(ClickItem(ui, AI("Download Selected Model")));
@@ -194,14 +196,14 @@ TEST_F(AISettingsSectionTest, FailuresShownInTheSectionAndNoWorkingDirectory)
     ScrollToBottom();
     ASSERT_TRUE(ClickItem(ui, AI("Download Selected Model")));
     ui.RunFrames(1);
-    EXPECT_TRUE(text.Contains(CancelledDownloadStillRuns));
+    EXPECT_TRUE(text.Contains("Downloading model..."));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
         ui.RunFrames(1);
-    // Read once the download thread, which prints its progress, has ended.
-    EXPECT_GE(console.FindOut(CancelledDownloadStillRuns), 0);
     ui.RunFrames(1);
-    EXPECT_FALSE(text.Contains(CancelledDownloadStillRuns));
+    EXPECT_TRUE(text.Contains("Download failed: the file received is not a GGUF model"));
+    EXPECT_GE(console.FindOut("Model download cancelled"), 0);
+    EXPECT_FALSE(fs::exists(ModelManager().GetModelInfo(1).localPath));
     SetModelHostUrl("https://huggingface.co");
 
     // The working directory removed while the section shows: the models are not
