@@ -121,6 +121,8 @@ TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
     fs::create_directories(dir / "out");
     const std::string model = "GGUF a model in use";
     std::ofstream(Out("keep"), std::ios::binary) << model;
+    // Left by a program killed mid-download (no such process): the next download removes it.
+    std::ofstream(Out("keep") + ".download-999999999-1") << "GGUF part";
 
     // Exactly 1 MiB is too small; one byte more succeeds. Nothing is left of the small one.
     HttpRoute mib;
