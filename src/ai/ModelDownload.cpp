@@ -318,7 +318,7 @@ bool ModelManager::DownloadModel(int id, std::function<void(int)> progress, std:
         info.downloaded = true;
         std::cout << "Download completed successfully!" << std::endl;
     }
-    else
+    else if (!cancelled || !cancelled())
         std::cout << "Download failed!" << std::endl;
     return ok;
 }
