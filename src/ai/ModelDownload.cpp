@@ -38,13 +38,19 @@ static std::condition_variable DownloadWake;
 static std::atomic<int> RunningDownloads{0};
 
 // The download threads not yet joined. A cancelled thread may still be ending
-// while the next download runs. Joined at program exit at the latest.
+// while the next download runs. StopModelDownload joins them at program exit;
+// the destructor is the last resort for a caller that never did.
 struct DownloadThreadList
 {
     std::mutex mutex;
     std::vector<std::thread> threads;
     ~DownloadThreadList()
     {
+        {
+            std::lock_guard<std::mutex> lock(downloadStateMutex);
+            DownloadGeneration++;
+        }
+        DownloadWake.notify_all();
         for (std::thread& thread : threads)
             if (thread.joinable())
                 thread.join();
@@ -219,7 +225,7 @@ static void ReloadDownloadedModel(uint64_t generation, int32_t id)
 static void ModelDownloadThread(uint64_t generation, int id)
 {
     auto cancelled = [generation] { return DownloadCancelled(generation); };
-    bool ok = false;
+    bool ok = false, reloaded = false;
     std::string failure;
     try
     {
@@ -237,7 +243,10 @@ static void ModelDownloadThread(uint64_t generation, int id)
             RemoveModelLoadMarker();
             SaveAISettings();
             if (!cancelled())
+            {
                 ReloadDownloadedModel(generation, id);
+                reloaded = true;
+            }
         }
     }
     catch (const std::exception& e)
@@ -248,8 +257,11 @@ static void ModelDownloadThread(uint64_t generation, int id)
     }
     if (cancelled())
     {
-        std::cout << (ok ? "Model download cancelled; the model was not reloaded" : "Model download cancelled")
-                  << std::endl;
+        // A cancel after the reload only hid the final status.
+        if (!ok)
+            std::cout << "Model download cancelled" << std::endl;
+        else if (!reloaded)
+            std::cout << "Model download cancelled; the downloaded model is in place but was not reloaded" << std::endl;
     }
     else
     {
