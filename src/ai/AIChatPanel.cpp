@@ -35,7 +35,7 @@ static const char* ModelDisplayName(int id)
     {
     case 0: return "Phi Mini 2";
     case 1: return "Llama 3.2 3B";
-    case 2: return "Llama 3.2 8B";
+    case 2: return "Llama 3.2 1B";
     }
     return "Unknown model";
 }

@@ -60,8 +60,8 @@ static const ModelChoice ModelChoices[3] = {
      "   Size: ~1.7GB | RAM: ~2GB | Context: 2048 tokens"},
     {"Llama 3.2 3B (3.2B parameters)", "Selected Llama 3.2 3B model",
      "   Balanced model - Good performance/quality ratio", "   Size: ~1.9GB | RAM: ~4GB | Context: 4096 tokens"},
-    {"Llama 3.2 8B (8B parameters)", "Selected Llama 3.2 8B model",
-     "   Advanced model - High quality but resource intensive", "   Size: ~5.1GB | RAM: ~8GB | Context: 4096 tokens"},
+    {"Llama 3.2 1B (1.2B parameters)", "Selected Llama 3.2 1B model", "   Compact model - Fastest, smallest memory use",
+     "   Size: ~0.8GB | RAM: ~1.5GB | Context: 4096 tokens"},
 };
 
 void AIModelSelectionSection()
@@ -113,7 +113,7 @@ void AIStatusSection()
     const bool downloaded = manager.IsModelDownloaded(ModelIdFromSelection(selection));
     const char* name = selection == 0   ? "Phi Mini 2"
                        : selection == 1 ? "Llama 3.2 3B"
-                       : selection == 2 ? "Llama 3.2 8B"
+                       : selection == 2 ? "Llama 3.2 1B"
                                         : "Unknown";
     ImGui::Text("Current Model: %s", name);
     ImGui::SameLine(0, -1);
@@ -123,9 +123,12 @@ void AIStatusSection()
         ImGui::TextColored(AbsentColor, "Model Not Available");
     ImGui::Spacing();
     ImGui::Text("System Compatibility:");
-    ImGui::BulletText("RAM: 30GB available");
-    ImGui::BulletText("CPU: Intel i7-10850H (12 cores) - Compatible");
-    ImGui::BulletText("GPU: NVIDIA Quadro T1000 - CPU mode");
+    // Measured every frame: the available memory changes while the program runs.
+    const SystemInfo info = manager.DetectSystemInfo();
+    ImGui::BulletText("RAM: %dGB available", info.availableRamGB);
+    ImGui::BulletText("CPU: %s - Compatible", info.cpuName.c_str());
+    // The models run on the processor; no GPU is used.
+    ImGui::BulletText("GPU: %s - CPU mode", info.hasGpu ? info.gpuName.c_str() : "not used");
     ImGui::Spacing();
 }
 
@@ -181,8 +184,9 @@ void AIConfigurationSection()
         }
         else if (ImGui::Button("Download Selected Model"))
             StartModelDownload();
-        if (state.refusedWhileCancelledRuns)
-            ImGui::TextColored(AbsentColor, "%s", CancelledDownloadStillRuns);
+        // Why the selected model's last download failed, until the next one starts.
+        if (!state.lastFailure.empty() && state.lastFailureModel == ModelIdFromSelection(GetSelectedModel()))
+            ImGui::TextColored(AbsentColor, "%s", state.lastFailure.c_str());
     }
     if (ImGui::Button("Clear Model Cache"))
         std::cout << "Clearing model cache..." << std::endl;

@@ -1,9 +1,11 @@
-// Model download: a detached thread fetches the selected model's file while the
-// settings section draws the shared download state every frame.
+// Model download: a thread fetches the selected model's file into a temporary
+// file beside the model, and puts it in place only when it is a whole GGUF file,
+// while the settings section draws the shared download state every frame.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -21,28 +23,26 @@ struct ModelDownloadState
     int32_t downloadProgress = 0;
     int32_t downloadingModel = -1;
     std::string downloadStatus;
-    // A download was refused because a cancelled one is still writing; cleared
-    // when that one ends.
-    bool refusedWhileCancelledRuns = false;
+    // Why the last download failed, and of which catalogue id (-1: none); kept
+    // until the next download starts.
+    std::string lastFailure;
+    int32_t lastFailureModel = -1;
 };
 
 // One consistent copy of the four values, for drawing.
 ModelDownloadState GetModelDownloadState();
 
-// The "Download Selected Model" button: sets the state and starts the detached
-// download thread, unless a download is shown as running or an earlier
-// (cancelled) transfer is still writing.
+// The "Download Selected Model" button: sets the state and starts the download
+// thread, unless a download is shown as running.
 void StartModelDownload();
-// The "Cancel Download" button: hides the download; the transfer runs on.
+// The "Cancel Download" button: hides the download and stops it. Its thread
+// ends the transfer, removes its temporary file and does not reload the chat.
 void CancelModelDownload();
+// At program exit: stops every download and waits for its thread.
+void StopModelDownload();
 // True while a download thread runs, cancelled or not.
 bool IsModelDownloadThreadRunning();
 
-void ModelDownloadThread();
-void ModelDownloadProgress(int percent);
-
-// Console line and section text when a download is refused for that reason.
-extern const char* const CancelledDownloadStillRuns;
 // Final statuses of a download whose model was not loaded: it failed to load (the
 // console says why), no chat was open to load it, or another model was selected
 // by the time the download ended (or the chat reloaded).
@@ -51,16 +51,24 @@ extern const char* const DownloadedModelLoadsWithChat;
 extern const char* const DownloadedModelNotSelected;
 
 // The worker's job: fetch url into outputPath, creating the file when the first
-// data arrives. resultCode is the transfer's result (0 for success).
-// announcedBytes, when given, receives the size the server announces for the
-// body (set before the file is created; left alone when none is announced).
+// data arrives. cancelled, when set, is asked during the transfer and ends it.
+// error receives the transfer's failure in words.
 struct DownloadCommand
 {
     std::string url;
     std::string outputPath;
+    std::function<bool()> cancelled;
+    std::string error;
 };
-void RunDownloadCommand(const DownloadCommand& command, int& resultCode, std::atomic<bool>& done,
+// resultCode is the transfer's result (0 for success). announcedBytes, when
+// given, receives the size the server announces for the body (set before the
+// file is created; left alone when none is announced).
+void RunDownloadCommand(DownloadCommand& command, int& resultCode, std::atomic<bool>& done,
                         std::atomic<int64_t>* announcedBytes = nullptr);
 
 // Expected size in bytes of a download, from patterns in its URL and path.
 uint64_t ExpectedDownloadSize(const std::string& url, const std::string& outputPath);
+
+// The temporary file a download of outputPath writes: beside it, named after it,
+// this process and a sequence number, so no two downloads share one.
+std::string TemporaryDownloadPath(const std::string& outputPath);

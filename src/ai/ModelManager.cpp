@@ -77,6 +77,52 @@ static bool QueryMemory(uint64_t& totalBytes, uint64_t& availableBytes)
     return true;
 }
 
+// The processor's own name: the first "model name" line (x86), else what other
+// architectures call it. Runs of blanks are folded; empty when none is given.
+std::string ParseCpuName(const std::string& cpuinfo)
+{
+    static const char* const keys[] = {"model name", "Hardware", "Processor", "cpu model", "cpu"};
+    for (const char* key : keys)
+    {
+        std::istringstream in(cpuinfo);
+        std::string line;
+        while (std::getline(in, line))
+        {
+            const size_t colon = line.find(':');
+            if (colon == std::string::npos)
+                continue;
+            std::istringstream name_words(line.substr(0, colon));
+            std::string name, word;
+            while (name_words >> word)
+                name += (name.empty() ? "" : " ") + word;
+            if (name != key)
+                continue;
+            std::istringstream value_words(line.substr(colon + 1));
+            std::string value;
+            while (value_words >> word)
+                value += (value.empty() ? "" : " ") + word;
+            if (!value.empty())
+                return value;
+        }
+    }
+    return std::string();
+}
+
+// Read once: the name does not change while the program runs, and the
+// settings section builds a catalogue every frame.
+static const std::string& CpuName()
+{
+    static const std::string name = [] {
+        std::ifstream file("/proc/cpuinfo");
+        std::stringstream text;
+        if (file)
+            text << file.rdbuf();
+        const std::string parsed = ParseCpuName(text.str());
+        return parsed.empty() ? std::string("Unknown processor") : parsed;
+    }();
+    return name;
+}
+
 SystemInfo ModelManager::DetectSystemInfo()
 {
     SystemInfo info;
@@ -93,7 +139,7 @@ SystemInfo ModelManager::DetectSystemInfo()
     }
     info.cpuCores = (int32_t)std::thread::hardware_concurrency();
     const long processors = sysconf(_SC_NPROCESSORS_ONLN);
-    info.cpuName = "Windows CPU (" + std::to_string(processors > 0 ? processors : 0) + " cores)";
+    info.cpuName = CpuName() + " (" + std::to_string(processors > 0 ? processors : 0) + " cores)";
     info.hasGpu = false;
     info.gpuName = "Unknown";
     return info;
@@ -134,7 +180,7 @@ static const CatalogueRow Catalogue[3] = {
     {"Llama 3.2 3B", "Balanced model (3.2B parameters) - Good performance/quality ratio", "bartowski",
      "Llama-3.2-3B-Instruct-GGUF", "Llama-3.2-3B-Instruct-Q4_K_M.gguf", "llama3.2-3b",
      "llama-3.2-3b-instruct.Q4_K_M.gguf", 2200, 4096, 256, 10, 1},
-    {"Llama 3.2 8B", "Advanced model (8B parameters) - High quality but requires more resources", "bartowski",
+    {"Llama 3.2 1B", "Compact model (1.2B parameters) - Fastest, smallest memory use", "bartowski",
      "Llama-3.2-1B-Instruct-GGUF", "Llama-3.2-1B-Instruct-Q4_K_M.gguf", "llama3.2-8b",
      "llama-3.2-8b-instruct.Q4_K_M.gguf", 800, 4096, 256, 12, 1},
 };

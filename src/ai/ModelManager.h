@@ -45,8 +45,10 @@ public:
 
     ModelInfo GetModelInfo(int id) const;
     bool IsModelDownloaded(int id) const;
-    bool DownloadModel(int id, std::function<void(int)> progress);
-    bool DownloadFile(const std::string& url, const std::string& outputPath, std::function<void(int)> progress);
+    // cancelled, when set, is asked while the file arrives; true ends the download.
+    bool DownloadModel(int id, std::function<void(int)> progress, std::function<bool()> cancelled = nullptr);
+    bool DownloadFile(const std::string& url, const std::string& outputPath, std::function<void(int)> progress,
+                      std::function<bool()> cancelled = nullptr);
 
     SystemInfo DetectSystemInfo();
     ModelInfo BuildModelInfo(int id);
@@ -54,11 +56,16 @@ public:
 
     SystemInfo systemInfo;
     std::map<int, ModelInfo> modelCatalogue;
+    // Why the last download failed, in words for the user; empty when it did not.
+    std::string downloadError;
 };
 
 // Memory figures in bytes as /proc/meminfo gives them (kB lines). False when
 // either MemTotal or MemAvailable is missing.
 bool ParseMemInfo(const std::string& text, uint64_t& totalBytes, uint64_t& availableBytes);
+
+// The processor's name from the text of /proc/cpuinfo; empty when it has none.
+std::string ParseCpuName(const std::string& cpuinfo);
 
 // The downloaded test: the file holds more than 80 % of the expected MiB.
 bool IsModelFileDownloaded(const std::string& localPath, uint64_t expectedSizeMB);

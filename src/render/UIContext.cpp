@@ -1,6 +1,7 @@
 #include "render/UIContext.h"
 
 #include "ai/AIChatPanel.h"
+#include "ai/ModelDownload.h"
 #include "dock/Dock.h"
 #include "plot/implot.h"
 #include "render/RuntimeFiles.h"
@@ -219,6 +220,8 @@ void UIContext::End()
     ImGui::DestroyContext();
     ImPlot::DestroyContext();
     ShutdownAIChat();
+    // After the chat, whose close stops a reload the download may be running.
+    StopModelDownload();
     if (backgroundTexture != 0)
     {
         const GLuint texture = static_cast<GLuint>(backgroundTexture);

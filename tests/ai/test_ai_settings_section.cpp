@@ -87,20 +87,27 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_TRUE(text.Contains("AI Model Selection:"));
     EXPECT_TRUE(text.Contains("AI Status:"));
     EXPECT_TRUE(text.Contains("AI Configuration:"));
-    EXPECT_TRUE(text.Contains("RAM: 30GB available"));
+    // This machine's figures, as the catalogue measures them.
+    const SystemInfo info = ModelManager().systemInfo;
+    EXPECT_TRUE(text.Contains("CPU: " + info.cpuName + " - Compatible"));
+    EXPECT_TRUE(text.Contains("GPU: not used - CPU mode"));
+    const size_t ram = text.Last().rfind("RAM: ", text.Last().find("GB available"));
+    ASSERT_NE(ram, std::string::npos);
+    EXPECT_NEAR(std::stoi(text.Last().substr(ram + 5)), info.availableRamGB, 1);
 
-    // The 8B choice with its file absent. Choosing lifts the block that a
+    // The 1B choice (model 2) with its file absent. Choosing lifts the block that a
     // crashed model load left.
     ASSERT_TRUE(WriteModelLoadMarker("/models/crashed.gguf"));
-    ASSERT_TRUE(ClickItem(ui, AI("Llama 3.2 8B (8B parameters)")));
+    ASSERT_TRUE(ClickItem(ui, AI("Llama 3.2 1B (1.2B parameters)")));
     ui.RunFrames(1);
     EXPECT_EQ(ReadModelLoadMarker(), "");
     EXPECT_EQ(GetSelectedModel(), 2);
     EXPECT_NE(ReadFile("ai_settings.cfg").find("ai_model=2"), std::string::npos);
-    EXPECT_GE(console.FindOut("Selected Llama 3.2 8B model"), 0);
+    EXPECT_GE(console.FindOut("Selected Llama 3.2 1B model"), 0);
     EXPECT_TRUE(text.Contains("(Current: 2)"));
     EXPECT_TRUE(text.Contains("Not Downloaded"));
-    EXPECT_TRUE(text.Contains("Current Model: Llama 3.2 8B"));
+    EXPECT_TRUE(text.Contains("   Size: ~0.8GB | RAM: ~1.5GB | Context: 4096 tokens"));
+    EXPECT_TRUE(text.Contains("Current Model: Llama 3.2 1B"));
     EXPECT_TRUE(text.Contains("Model Not Available"));
     EXPECT_TRUE(ItemDrawn(ui, AI("Download Selected Model")));
 
@@ -124,11 +131,12 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_FALSE(s.isDownloading);
     EXPECT_EQ(s.downloadProgress, 0);
     EXPECT_TRUE(s.downloadStatus.empty());
-    EXPECT_EQ(s.downloadingModel, 1);
+    // The cancelled download has ended: no thread comes back to reset the state.
+    EXPECT_EQ(s.downloadingModel, -1);
     EXPECT_FALSE(text.Contains("Downloading model..."));
     EXPECT_TRUE(ItemDrawn(ui, AI("Download Selected Model")));
 
-    // A present 8B file (sparse, over 640 MiB) is offered for deletion; the
+    // A present model 2 file (sparse, over 640 MiB) is offered for deletion; the
     // emptied sub-directory goes with it.
     const std::string path = ModelManager().GetModelInfo(2).localPath;
     fs::create_directories(fs::path(path).parent_path());
@@ -172,13 +180,14 @@ TEST_F(AISettingsSectionTest, FailuresShownInTheSectionAndNoWorkingDirectory)
     ui.RunFrames(1);
     EXPECT_FALSE(text.Contains("Failed to save AI settings"));
 
-    // A second download while a cancelled one still writes: refused, and the
-    // section says why until the cancelled one has ended.
+    // A cancelled download gives way at once to a new one. The server sends a
+    // page, not a model: the section says so until the next download starts.
     LocalHttpServer server;
-    HttpRoute slow;
-    slow.bodySize = 4 * 1048576;
-    slow.chunkDelayMs = 40;
-    server.AddRoute("/bartowski/Llama-3.2-3B-Instruct-GGUF/resolve/main/Llama-3.2-3B-Instruct-Q4_K_M.gguf", slow);
+    HttpRoute page;
+    page.bodySize = 4 * 1048576;
+    page.chunkDelayMs = 40;
+    page.head = "<!DOCTYPE html>";
+    server.AddRoute("/bartowski/Llama-3.2-3B-Instruct-GGUF/resolve/main/Llama-3.2-3B-Instruct-Q4_K_M.gguf", page);
     SetModelHostUrl(server.BaseUrl());
     ScrollToBottom();
     ASSERT_TRUE(ClickItem(ui, AI("Download Selected Model")));
@@ -187,14 +196,14 @@ TEST_F(AISettingsSectionTest, FailuresShownInTheSectionAndNoWorkingDirectory)
     ScrollToBottom();
     ASSERT_TRUE(ClickItem(ui, AI("Download Selected Model")));
     ui.RunFrames(1);
-    EXPECT_TRUE(text.Contains(CancelledDownloadStillRuns));
+    EXPECT_TRUE(text.Contains("Downloading model..."));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
         ui.RunFrames(1);
-    // Read once the download thread, which prints its progress, has ended.
-    EXPECT_GE(console.FindOut(CancelledDownloadStillRuns), 0);
     ui.RunFrames(1);
-    EXPECT_FALSE(text.Contains(CancelledDownloadStillRuns));
+    EXPECT_TRUE(text.Contains("Download failed: the file received is not a GGUF model"));
+    EXPECT_GE(console.FindOut("Model download cancelled"), 0);
+    EXPECT_FALSE(fs::exists(ModelManager().GetModelInfo(1).localPath));
     SetModelHostUrl("https://huggingface.co");
 
     // The working directory removed while the section shows: the models are not

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <sstream>
 #include <unistd.h>
 
@@ -42,6 +44,18 @@ protected:
         fs::remove_all(dir);
     }
     std::string Out(const char* name) const { return (dir / "out" / name).string(); }
+    std::set<std::string> OutFiles() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir / "out"))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+    static std::string Read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     fs::path saved, dir;
     LocalHttpServer server;
     std::vector<int> reports;
@@ -76,7 +90,8 @@ TEST_F(ModelDownloadTest, ProgressGrowsAndALargeFileSucceeds)
     EXPECT_GE(reports[reports.size() - 2], 50) << out;
     EXPECT_NE(out.find("Debug: Matched Phi model pattern"), std::string::npos);
     EXPECT_NE(out.find("Expected size: 1700MB"), std::string::npos);
-    EXPECT_NE(out.find("Download started - file detected: " + Out("phi2.gguf")), std::string::npos);
+    // It arrives in a temporary file beside the model, renamed when whole.
+    EXPECT_NE(out.find("Download started - file detected: " + Out("phi2.gguf") + ".download-"), std::string::npos);
     EXPECT_NE(out.find("Debug: Server announced size = 41943040 bytes (40MB)"), std::string::npos) << out;
     EXPECT_NE(out.find("MB, expected: 40MB)"), std::string::npos) << out;
     EXPECT_NE(out.find("Download completed! Final size: 41943040 bytes (40MB)"), std::string::npos);
@@ -95,13 +110,21 @@ TEST_F(ModelDownloadTest, ProgressGrowsAndALargeFileSucceeds)
     EXPECT_NE(out.find("Download progress: 1% (size: "), std::string::npos) << out;
     EXPECT_NE(out.find("MB, expected: 1700MB)"), std::string::npos) << out;
     EXPECT_EQ(reports.back(), 100);
+    EXPECT_EQ(OutFiles(), (std::set<std::string>{"phi2.gguf", "quiet.gguf"}));
 }
 
 TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
 {
     ModelManager m;
 
-    // Exactly 1 MiB is too small; one byte more succeeds. The small file stays.
+    // A model already on disk; no failure below touches it.
+    fs::create_directories(dir / "out");
+    const std::string model = "GGUF a model in use";
+    std::ofstream(Out("keep"), std::ios::binary) << model;
+    // Left by a program killed mid-download (no such process): the next download removes it.
+    std::ofstream(Out("keep") + ".download-999999999-1") << "GGUF part";
+
+    // Exactly 1 MiB is too small; one byte more succeeds. Nothing is left of the small one.
     HttpRoute mib;
     mib.bodySize = MiB;
     server.AddRoute("/mib", mib);
@@ -112,29 +135,40 @@ TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
     EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/mib", Out("mib"), Recorder()));
     std::string out = GetCapturedStdout();
     EXPECT_NE(out.find("Download failed - file too small: 1048576 bytes"), std::string::npos) << out;
-    EXPECT_TRUE(fs::exists(Out("mib")));
+    EXPECT_FALSE(fs::exists(Out("mib")));
     EXPECT_EQ(reports.back(), 0);
     CaptureStdout();
     EXPECT_TRUE(m.DownloadFile(server.BaseUrl() + "/more", Out("more"), nullptr));
     GetCapturedStdout();
 
-    // A short file of under 1 MiB.
+    // A short file of under 1 MiB, over the model.
     HttpRoute small;
     small.bodySize = 300000;
     server.AddRoute("/small", small);
     CaptureStdout();
-    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/small", Out("small"), Recorder()));
+    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/small", Out("keep"), Recorder()));
     out = GetCapturedStdout();
     EXPECT_NE(out.find("Download failed - file too small: 300000 bytes"), std::string::npos) << out;
 
-    // 404: nothing is written, so there is no file.
+    // A page in place of the model (2 MiB of HTML) fails, and says why.
+    HttpRoute page;
+    page.bodySize = 2 * MiB;
+    page.head = "<!DOCTYPE html>";
+    server.AddRoute("/page", page);
+    CaptureStdout();
+    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/page", Out("keep"), nullptr));
+    out = GetCapturedStdout();
+    EXPECT_NE(out.find("Download failed - the file received is not a GGUF model"), std::string::npos) << out;
+    EXPECT_EQ(m.downloadError, "the file received is not a GGUF model");
+
+    // 404: nothing is written.
     reports.clear();
     CaptureStdout();
-    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/missing", Out("missing"), Recorder()));
+    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/missing", Out("keep"), Recorder()));
     out = GetCapturedStdout();
-    EXPECT_NE(out.find("Download failed - file not found: " + Out("missing")), std::string::npos) << out;
+    EXPECT_NE(out.find("Download failed - file not found: " + Out("keep")), std::string::npos) << out;
     EXPECT_NE(out.find("System command result code: 22"), std::string::npos) << out;
-    EXPECT_FALSE(fs::exists(Out("missing")));
+    EXPECT_NE(m.downloadError.find("404"), std::string::npos) << m.downloadError;
     EXPECT_EQ(reports, (std::vector<int>{0, 0}));
 
     // Refused connection.
@@ -145,16 +179,19 @@ TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
     EXPECT_NE(out.find("Download failed - file not found: " + Out("refused")), std::string::npos) << out;
     EXPECT_NE(out.find("System command result code: 7"), std::string::npos) << out;
 
-    // A transfer cut off after 2 of 3 MiB is no model: it fails and leaves no file.
+    // A transfer cut off after 2 of 3 MiB is no model.
     HttpRoute cut;
     cut.bodySize = 3 * MiB;
     cut.sentSize = 2 * MiB;
     server.AddRoute("/cut", cut);
     CaptureStdout();
-    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/cut", Out("cut"), nullptr));
+    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/cut", Out("keep"), nullptr));
     out = GetCapturedStdout();
     EXPECT_NE(out.find("Download failed - transfer incomplete"), std::string::npos) << out;
-    EXPECT_FALSE(fs::exists(Out("cut")));
+
+    // The model is as it was, and no temporary file is left.
+    EXPECT_EQ(Read(Out("keep")), model);
+    EXPECT_EQ(OutFiles(), (std::set<std::string>{"keep", "more"}));
 
     // A directory that cannot be created: reported on standard error, no callback.
     std::ofstream(dir / "blocker").close();
@@ -173,13 +210,15 @@ TEST_F(ModelDownloadTest, ExpectedSizesFollowThePatterns)
     ModelManager m;
     EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(0).downloadUrl, m.GetModelInfo(0).localPath), 1700 * MiB);
     EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(1).downloadUrl, m.GetModelInfo(1).localPath), 2200 * MiB);
-    // Model 2's URL names a 1B file; its path gives the 8B size.
-    EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(2).downloadUrl, m.GetModelInfo(2).localPath), 5200 * MiB);
+    // Model 2 fetches the 1B file: its size, not the 8B one its path names.
+    EXPECT_EQ(ExpectedDownloadSize(m.GetModelInfo(2).downloadUrl, m.GetModelInfo(2).localPath), 800 * MiB);
+    EXPECT_EQ(ExpectedDownloadSize("http://h/Llama-3.2-8B", "/x"), 5200 * MiB);
     EXPECT_EQ(ExpectedDownloadSize("http://h/qwen2.5-3b", "/x"), 2200 * MiB);
     EXPECT_EQ(ExpectedDownloadSize("http://h/y", "/m/gemma3b/f"), 2200 * MiB);
     EXPECT_EQ(ExpectedDownloadSize("http://h/y", "/z"), 1700 * MiB);
     const std::string out = GetCapturedStdout();
     EXPECT_NE(out.find("Debug: Set expected_size to 2306867200 bytes (2200MB)"), std::string::npos);
+    EXPECT_NE(out.find("Debug: Matched Llama 3.2 1B pattern"), std::string::npos);
     EXPECT_NE(out.find("Debug: Matched Llama 3.2 8B pattern"), std::string::npos);
     EXPECT_NE(out.find("Debug: No pattern matched, using default size"), std::string::npos);
 }
@@ -274,7 +313,11 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     out = GetCapturedStdout();
     EXPECT_TRUE(statuses.count("Download failed!")) << out;
     EXPECT_NE(out.find("Model download failed!"), std::string::npos);
-    EXPECT_FALSE(GetModelDownloadState().isDownloading);
+    s = GetModelDownloadState();
+    EXPECT_FALSE(s.isDownloading);
+    EXPECT_NE(s.lastFailure.find("Download failed: The requested URL returned error: 404"), std::string::npos)
+        << s.lastFailure;
+    EXPECT_EQ(s.lastFailureModel, 2);
 
     // Another model chosen during the download, with the chat open: no reload,
     // and nothing blames the downloaded file.
@@ -291,4 +334,68 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     EXPECT_TRUE(statuses.count(DownloadedModelNotSelected)) << out;
     EXPECT_NE(out.find(std::string(DownloadedModelNotSelected) + "\n"), std::string::npos);
     EXPECT_EQ(out.find("Force reloading AI model..."), std::string::npos) << out;
+}
+
+TEST_F(ModelDownloadTest, CancelAndExitStopTheTransferAndKeepTheModelInUse)
+{
+    // 200 MiB at 1 MiB per 20 ms: seconds of transfer, stopped long before its end.
+    HttpRoute slow;
+    slow.bodySize = 200 * MiB;
+    slow.chunkSize = MiB;
+    slow.chunkDelayMs = 20;
+    server.AddRoute(PhiPath, slow);
+    const std::string path = ModelManager().GetModelInfo(0).localPath;
+    auto waitFor = [](auto condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!condition() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return condition();
+    };
+    auto modelFiles = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    auto progressing = [] { return GetModelDownloadState().downloadProgress >= 1; };
+
+    // A model in use (held open, as the chat maps it) while the same model is downloaded again.
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << "GGUF the old model";
+    std::ifstream inUse(path, std::ios::binary);
+    SetSelectedModel(0);
+    CaptureStdout();
+    StartModelDownload();
+    ASSERT_TRUE(waitFor(progressing));
+    // Cancel ends the transfer; a new download starts at once and completes.
+    CancelModelDownload();
+    HttpRoute whole;
+    whole.bodySize = 3 * MiB;
+    server.AddRoute(PhiPath, whole);
+    StartModelDownload();
+    EXPECT_TRUE(GetModelDownloadState().isDownloading);
+    EXPECT_TRUE(waitFor([] { return !IsModelDownloadThreadRunning(); }));
+    std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("Download cancelled - the transfer was stopped"), std::string::npos) << out;
+    EXPECT_NE(out.find("Model download cancelled\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Model download completed successfully!"), out.rfind("Model download completed successfully!"));
+    EXPECT_NE(out.find("Model download completed successfully!"), std::string::npos) << out;
+    EXPECT_EQ(fs::file_size(path), 3 * MiB);
+    EXPECT_EQ(modelFiles(), (std::set<std::string>{"phi-2.gguf"}));
+    // The open file still reads the old model: the new one replaced the name, not the data.
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(inUse), std::istreambuf_iterator<char>()),
+              "GGUF the old model");
+
+    // At exit: the running download stops, its temporary file goes, no thread runs on.
+    server.AddRoute(PhiPath, slow);
+    fs::remove(path);
+    CaptureStdout();
+    StartModelDownload();
+    ASSERT_TRUE(waitFor(progressing));
+    StopModelDownload();
+    EXPECT_FALSE(IsModelDownloadThreadRunning());
+    out = GetCapturedStdout();
+    EXPECT_NE(out.find("Download cancelled - the transfer was stopped"), std::string::npos) << out;
+    EXPECT_TRUE(modelFiles().empty());
+    EXPECT_FALSE(GetModelDownloadState().isDownloading);
 }

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -28,6 +29,8 @@ struct HttpRoute
     int chunkDelayMs = 0;
     // Without it the body's end is the connection's close.
     bool announceLength = true;
+    // The body's first bytes; by default a GGUF file's magic.
+    std::string head = "GGUF";
 };
 
 class LocalHttpServer
@@ -122,6 +125,7 @@ private:
             if (it == routes.end())
             {
                 route.status = 404;
+                route.head = "Not found";
                 route.bodySize = 9;
             }
             else
@@ -141,8 +145,13 @@ private:
         for (uint64_t sent = 0; sent < to_send && !stop;)
         {
             const size_t n = (size_t)std::min<uint64_t>(chunk.size(), to_send - sent);
+            if (sent == 0)
+                std::copy_n(route.head.begin(), std::min(route.head.size(), n), chunk.begin());
             if (!SendAll(fd, chunk.data(), n))
                 return;
+            if (sent == 0)
+                for (size_t i = 0; i < chunk.size(); i++)
+                    chunk[i] = (char)('a' + i % 26);
             sent += n;
             if (route.chunkDelayMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(route.chunkDelayMs));
