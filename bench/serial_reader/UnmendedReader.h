@@ -1,6 +1,7 @@
 // The reader step as first written, kept only to measure against: at most 64
 // bytes a step into a 256-byte ring that overwrites unparsed bytes, and at
-// most one line a step. Same field rule and fill as the program's reader.
+// most one line a step. Field rule and fill as first written too (the lines
+// sent here are clean, so the program reads them the same).
 #pragma once
 
 #include <cstddef>

@@ -6,6 +6,7 @@
 
 #include "platform/SerialDevice.h"
 #include "serial/ChannelData.h"
+#include "serial/CsvRecorder.h"
 #include "serial/SerialPort.h"
 #include "serial/SerialReader.h"
 #include "support/PtyDevice.h"
@@ -151,12 +152,25 @@ struct StoreFollower
     }
 };
 
+void PrintTimes(const char* what, std::vector<double> ms)
+{
+    const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / (double)ms.size();
+    std::sort(ms.begin(), ms.end());
+    printf("  %-28s mean %.3f ms, median %.3f ms, p95 %.3f ms, max %.3f ms\n", what, mean, ms[ms.size() / 2],
+           ms[ms.size() * 95 / 100], ms.back());
+}
+
 // The reader step holds the data lock for its whole body: how long the store
 // work of one full step takes (16 KiB of clean lines parsed into a full store
-// of 10,000 points in 3 channels). The bytes are handed to the parser as the
-// step hands what it read; a pseudo-terminal never holds 16 KiB at once.
-void MeasureLockHold()
+// of 10,000 points in 3 channels), without and with a recording running. The
+// bytes are handed to the parser as the step hands what it read; a
+// pseudo-terminal never holds 16 KiB at once. A recording's rows are written
+// after the lock is released, as the step does; the whole step counts them.
+void MeasureLockHold(bool recording)
 {
+    const std::string csv = "/tmp/bench_serial_reader_step.csv";
+    if (recording && !StartCsvRecording(csv, {"a", "b", "c"}))
+        return;
     SetMaxPointsPerChannel(MaxPointsLimit);
     {
         std::lock_guard<std::mutex> lock(ChannelDataMutex);
@@ -164,7 +178,7 @@ void MeasureLockHold()
         ChannelHistories.assign(3, std::vector<float>(MaxPointsLimit, 0.0f));
         ResetSerialParser();
     }
-    std::vector<double> holds;
+    std::vector<double> holds, steps;
     long index = 0;
     for (int step = 0; step < 500; step++)
     {
@@ -176,20 +190,67 @@ void MeasureLockHold()
             std::lock_guard<std::mutex> lock(ChannelDataMutex);
             ParseSerialBytes((const uint8_t*)chunk.data(), chunk.size());
         }
-        holds.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        const auto t1 = std::chrono::steady_clock::now();
+        FlushCsvRows();
+        const auto t2 = std::chrono::steady_clock::now();
+        holds.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        steps.push_back(std::chrono::duration<double, std::milli>(t2 - t0).count());
     }
     {
         std::lock_guard<std::mutex> lock(ChannelDataMutex);
         SampleTimes.clear();
         ChannelHistories.clear();
     }
-    const double mean = std::accumulate(holds.begin(), holds.end(), 0.0) / (double)holds.size();
-    std::sort(holds.begin(), holds.end());
-    printf("Data lock held by one reader step of %zu bytes (%zu lines) into a full store of %d points, 3 channels, "
-           "%zu steps:\n",
-           MaxSerialBytesPerStep, MaxSerialBytesPerStep / LineBytes, MaxPointsLimit, holds.size());
-    printf("  mean %.3f ms, median %.3f ms, p95 %.3f ms, max %.3f ms\n\n", mean, holds[holds.size() / 2],
-           holds[holds.size() * 95 / 100], holds.back());
+    if (recording)
+    {
+        StopCsvRecording();
+        std::remove(csv.c_str());
+    }
+    printf("One reader step of %zu bytes (%zu lines) into a full store of %d points, 3 channels, %zu steps, %s:\n",
+           MaxSerialBytesPerStep, MaxSerialBytesPerStep / LineBytes, MaxPointsLimit, holds.size(),
+           recording ? "recording" : "not recording");
+    PrintTimes("data lock held", holds);
+    if (recording)
+        PrintTimes("whole step (rows written)", steps);
+    printf("\n");
+}
+
+// The CSV the reader recorded during the run: every row whole, times never
+// decreasing.
+struct CsvFigures
+{
+    long rows = 0;
+    long corrupted = 0;
+    long timeDecreases = 0;
+};
+
+CsvFigures CheckCsv(const std::string& path)
+{
+    CsvFigures figures;
+    FILE* file = fopen(path.c_str(), "r");
+    if (!file)
+        return figures;
+    char line[256];
+    double last = -1.0;
+    bool header = true;
+    while (fgets(line, sizeof(line), file))
+    {
+        if (header)
+        {
+            header = false;
+            continue;
+        }
+        double time = 0;
+        float a = 0, b = 0, c = 0;
+        figures.rows++;
+        if (sscanf(line, "%lf,%f,%f,%f", &time, &a, &b, &c) != 4 || !IsWhole({a, b, c}))
+            figures.corrupted++;
+        if (time < last)
+            figures.timeDecreases++;
+        last = time;
+    }
+    fclose(file);
+    return figures;
 }
 } // namespace
 
@@ -202,7 +263,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    MeasureLockHold();
+    MeasureLockHold(false);
+    MeasureLockHold(true);
     SetMaxPointsPerChannel(1000);
 
     // The program's reader on one pseudo-terminal.
@@ -226,6 +288,11 @@ int main(int argc, char** argv)
         fprintf(stderr, "Error: cannot open %s\n", unmendedDevice.Path().c_str());
         return 1;
     }
+
+    // The program's reader records every row it takes.
+    const std::string csv = "/tmp/bench_serial_reader_run.csv";
+    if (!StartCsvRecording(csv, {"seq", "check", "digit"}))
+        return 1;
 
     Figures mended, unmended;
     std::atomic<bool> unmendedRunning{true};
@@ -280,6 +347,9 @@ int main(int argc, char** argv)
     unmendedRunning = false;
     unmendedThread.join();
     follower.Poll(mended);
+    StopCsvRecording();
+    const CsvFigures recorded = CheckCsv(csv);
+    std::remove(csv.c_str());
     SetSerialPortOpen(false);
     CloseSerialPort();
     platform::CloseSerialDevice(unmendedFd);
@@ -298,6 +368,9 @@ int main(int argc, char** argv)
     const long mendedLost = due - (mended.samplesReceived - mended.samplesCorrupted);
     const long unmendedLost = due - (unmended.samplesReceived - unmended.samplesCorrupted);
     printf("%-44s %12ld %12ld\n", "lines lost (due - whole samples)", mendedLost, unmendedLost);
+    printf("%-44s %12ld %12s\n", "rows recorded to CSV", recorded.rows, "-");
+    printf("%-44s %12ld %12s\n", "CSV rows corrupted", recorded.corrupted, "-");
+    printf("%-44s %12ld %12s\n", "CSV times that went back", recorded.timeDecreases, "-");
     printf("%-44s %11.2f%% %11.2f%%\n", "reader thread CPU (share of one core)", 100.0 * mended.cpuSeconds / wall,
            100.0 * unmended.cpuSeconds / wall);
     if (follower.fellBehind)

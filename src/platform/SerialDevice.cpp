@@ -234,5 +234,5 @@ long WriteSerialDevice(int fd, const void* data, size_t count)
     return (long)written;
 }
 
-bool PurgeSerialDevice(int fd) { return tcflush(fd, TCIOFLUSH) == 0; }
+bool PurgeSerialDevice(int fd) { return tcflush(fd, TCIFLUSH) == 0; }
 } // namespace platform

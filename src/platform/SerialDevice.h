@@ -48,7 +48,7 @@ bool IsSerialDeviceHungUp(int fd);
 // first write fails.
 long WriteSerialDevice(int fd, const void* data, size_t count);
 
-// Discards what the driver holds in both directions. False when it failed
-// (errno says why): the device is gone.
+// Discards the input the driver holds; output on its way to the device is
+// left alone. False when it failed (errno says why): the device is gone.
 bool PurgeSerialDevice(int fd);
 } // namespace platform

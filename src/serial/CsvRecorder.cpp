@@ -1,14 +1,14 @@
 #include "serial/CsvRecorder.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <iomanip>
-#include <locale>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +45,36 @@ static std::string CurrentPath(int fd)
     char path[4096];
     const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof(path) - 1);
     return n > 0 ? std::string(path, (size_t)n) : std::string();
+}
+
+// Fixed notation, six decimals, full stop as the separator whatever the locale.
+static void AppendFixed(std::string& out, double value)
+{
+    char text[400]; // the longest double in fixed notation with six decimals fits
+    const std::to_chars_result r = std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed, 6);
+    out.append(text, r.ptr);
+}
+
+// A value is printed from the shortest decimal that reads back as the same
+// float, so 23.7 gives 23.700000 and not the float's 23.700001.
+static void AppendValue(std::string& out, float value)
+{
+    char text[64]; // the longest float in fixed notation fits
+    const std::to_chars_result r = std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed);
+    const char* point = std::find(text, r.ptr, '.');
+    const size_t decimals = point == r.ptr ? 0 : (size_t)(r.ptr - point - 1);
+    if (!std::isfinite(value) || decimals > 6)
+    {
+        // More decimals than are kept: round that decimal to six.
+        double decimal = value;
+        std::from_chars(text, r.ptr, decimal);
+        AppendFixed(out, decimal);
+        return;
+    }
+    out.append(text, r.ptr);
+    if (point == r.ptr)
+        out += '.';
+    out.append(6 - decimals, '0');
 }
 
 CsvRecorder::~CsvRecorder() { Stop(); }
@@ -118,11 +148,15 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     recording = true;
     rowsWritten = 0;
     rowsRefused = 0;
+    pendingRows.clear();
+    pendingValues.clear();
+    timeOffset = 0.0;
 
     std::string header = "Timestamp";
     for (const std::string& name : channel_names)
         header += "," + CsvField(name);
-    const std::string reason = WriteLine(header);
+    uint64_t lines = 0;
+    const std::string reason = WriteLines(header + CsvLineEnd, &lines);
     if (!reason.empty())
     {
         // Nothing of the recording reached the disk: it has not started.
@@ -133,8 +167,9 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     return true;
 }
 
-std::string CsvRecorder::WriteLine(const std::string& text)
+std::string CsvRecorder::WriteLines(const std::string& lines, uint64_t* lines_written)
 {
+    *lines_written = 0;
     // Checked on the open file, not by name: a renamed or moved file still
     // takes the rows, a deleted one would swallow them.
     struct stat info;
@@ -143,11 +178,10 @@ std::string CsvRecorder::WriteLine(const std::string& text)
     if (info.st_nlink == 0)
         return "the file was deleted";
 
-    const std::string line = text + CsvLineEnd;
     size_t done = 0;
-    while (done < line.size())
+    while (done < lines.size())
     {
-        const ssize_t n = write(file, line.data() + done, line.size() - done);
+        const ssize_t n = write(file, lines.data() + done, lines.size() - done);
         if (n > 0)
         {
             done += (size_t)n;
@@ -156,12 +190,22 @@ std::string CsvRecorder::WriteLine(const std::string& text)
         if (n < 0 && errno == EINTR)
             continue;
         std::string reason = n < 0 ? strerror(errno) : "nothing was written";
-        // The file ends at the last whole line, never in a half row.
-        if (done > 0 && ftruncate(file, fileEnd) != 0)
+        // The lines that reached the file whole stay; the file ends at the
+        // last of them, never in a half row.
+        size_t kept = 0;
+        if (done > 0)
+        {
+            const size_t last = lines.rfind('\n', done - 1);
+            kept = last == std::string::npos ? 0 : last + 1;
+        }
+        *lines_written = (uint64_t)std::count(lines.begin(), lines.begin() + (std::ptrdiff_t)kept, '\n');
+        fileEnd += (off_t)kept;
+        if (done > kept && ftruncate(file, fileEnd) != 0)
             reason += " (a partial row is left at the end)";
         return reason;
     }
-    fileEnd += (off_t)line.size();
+    fileEnd += (off_t)lines.size();
+    *lines_written = (uint64_t)std::count(lines.begin(), lines.end(), '\n');
     return "";
 }
 
@@ -194,11 +238,12 @@ void CsvRecorder::CloseFile()
     fileName.clear();
     openedPath.clear();
     rowsRefused = 0;
+    pendingRows.clear();
+    pendingValues.clear();
 }
 
-bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
+bool CsvRecorder::AddRow(double time, const std::vector<float>& values)
 {
-    std::lock_guard<std::mutex> lock(mutex);
     if (!recording || file < 0)
         return false;
     if (values.empty())
@@ -211,29 +256,82 @@ bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
         return false;
     }
 
-    std::string reason;
     try
     {
-        std::ostringstream row;
-        row.imbue(std::locale::classic());
-        row << std::fixed << std::setprecision(6) << time;
-        for (float value : values)
-            row << "," << value;
-        reason = WriteLine(row.str());
+        pendingRows.push_back({time + timeOffset, pendingValues.size(), values.size()});
+        pendingValues.insert(pendingValues.end(), values.begin(), values.end());
     }
     catch (const std::exception& e)
     {
+        pendingValues.resize(pendingRows.back().firstValue);
+        pendingRows.pop_back();
         ReportError(std::string("Error writing to CSV file: ") + e.what());
         return false;
     }
+    rowsRefused = 0;
+    return true;
+}
+
+bool CsvRecorder::WritePendingRows()
+{
+    if (pendingRows.empty())
+        return true;
+    std::string reason;
+    uint64_t written = 0;
+    try
+    {
+        rowText.clear();
+        for (const PendingRow& row : pendingRows)
+        {
+            AppendFixed(rowText, row.time);
+            for (size_t i = 0; i < row.valueCount; i++)
+            {
+                rowText += ',';
+                AppendValue(rowText, pendingValues[row.firstValue + i]);
+            }
+            rowText += CsvLineEnd;
+        }
+        reason = WriteLines(rowText, &written);
+    }
+    catch (const std::exception& e)
+    {
+        reason = e.what();
+    }
+    rowsWritten += written;
+    pendingRows.clear();
+    pendingValues.clear();
     if (!reason.empty())
     {
         EndRecording(reason);
         return false;
     }
-    rowsWritten++;
-    rowsRefused = 0;
     return true;
+}
+
+bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return AddRow(time, values) && WritePendingRows();
+}
+
+bool CsvRecorder::QueueRow(double time, const std::vector<float>& values)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return AddRow(time, values);
+}
+
+void CsvRecorder::FlushRows()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (recording)
+        WritePendingRows();
+}
+
+void CsvRecorder::RestartTimeBase(double reached)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (recording && (rowsWritten > 0 || !pendingRows.empty()))
+        timeOffset += reached;
 }
 
 void CsvRecorder::Stop()
@@ -241,7 +339,9 @@ void CsvRecorder::Stop()
     std::lock_guard<std::mutex> lock(mutex);
     if (!recording)
         return;
-    CloseFile();
+    // Rows queued by the reader's step are still part of the recording.
+    if (WritePendingRows())
+        CloseFile();
 }
 
 bool CsvRecorder::IsRecording()
@@ -289,6 +389,12 @@ bool StartCsvRecording(const std::string& file_name, const std::vector<std::stri
 void StopCsvRecording() { CsvRecorderInstance.Stop(); }
 
 bool WriteCsvRow(double time, const std::vector<float>& values) { return CsvRecorderInstance.WriteRow(time, values); }
+
+bool QueueCsvRow(double time, const std::vector<float>& values) { return CsvRecorderInstance.QueueRow(time, values); }
+
+void FlushCsvRows() { CsvRecorderInstance.FlushRows(); }
+
+void RestartCsvTimeBase(double reached) { CsvRecorderInstance.RestartTimeBase(reached); }
 
 bool IsCsvRecording() { return CsvRecorderInstance.IsRecording(); }
 

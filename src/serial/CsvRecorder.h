@@ -17,7 +17,16 @@ public:
     // goes to the name with the first free suffix ("name_2.csv", "name_3.csv", ...).
     bool Start(const std::string& file_name, const std::vector<std::string>& channel_names,
                bool replace_existing = true);
+    // Writes the row, after any queued ones, at once.
     bool WriteRow(double time, const std::vector<float>& values);
+    // Takes the row for the next FlushRows (or WriteRow, or Stop): the reader
+    // queues a step's rows and writes them together.
+    bool QueueRow(double time, const std::vector<float>& values);
+    void FlushRows();
+    // The sample time base restarted from 0 (the port was closed) after
+    // reaching `reached` seconds: a recording that holds rows goes on from
+    // there, so its time column never decreases.
+    void RestartTimeBase(double reached);
     void Stop();
 
     bool IsRecording();
@@ -27,8 +36,15 @@ public:
     std::string GetStopReason();
 
 private:
-    // Writes one whole line or none of it; returns why it failed, or "".
-    std::string WriteLine(const std::string& line);
+    // Queues the row; false (and nothing queued) when it is refused.
+    bool AddRow(double time, const std::vector<float>& values);
+    // Formats and writes the queued rows, ending the recording when they
+    // cannot be written.
+    bool WritePendingRows();
+    // Writes whole lines (each ended by CR LF); on a failure the file is cut
+    // back to its last whole line. Returns why it failed, or "", and the
+    // number of lines that reached the file.
+    std::string WriteLines(const std::string& lines, uint64_t* lines_written);
     // The file's current path when it was renamed or moved while recording.
     void FollowRename();
     void CloseFile();
@@ -44,6 +60,18 @@ private:
     std::string openedPath;   // the file's absolute path as last seen, "" when unknown
     std::string stopReason;   // why a recording ended by itself; kept until the next start
     uint64_t rowsRefused = 0; // rows without values since the last row written; reported once a run
+    // Rows queued and not yet written: formatted only when written, so the
+    // reader's step (which queues under the data lock) stays short.
+    struct PendingRow
+    {
+        double time;
+        size_t firstValue; // in pendingValues
+        size_t valueCount;
+    };
+    std::vector<PendingRow> pendingRows;
+    std::vector<float> pendingValues;
+    std::string rowText;     // the rows being written, kept to reuse its storage
+    double timeOffset = 0.0; // added to every row's time: the time bases before a restart
 };
 
 extern CsvRecorder CsvRecorderInstance;
@@ -52,6 +80,9 @@ bool StartCsvRecording(const std::string& file_name, const std::vector<std::stri
                        bool replace_existing = true);
 void StopCsvRecording();
 bool WriteCsvRow(double time, const std::vector<float>& values);
+bool QueueCsvRow(double time, const std::vector<float>& values);
+void FlushCsvRows();
+void RestartCsvTimeBase(double reached);
 bool IsCsvRecording();
 std::string GetCsvFileName();
 uint64_t GetCsvRowCount();

@@ -79,8 +79,10 @@ void CloseSerialPort()
     CloseHandleLocked();
 }
 
-int SendSerialBytes(const uint8_t* data, size_t count)
+int SendSerialBytes(const uint8_t* data, size_t count, size_t* sent)
 {
+    if (sent)
+        *sent = 0;
     if (!IsSerialPortOpen() || data == nullptr || count == 0)
         return SerialNothingSent;
 
@@ -89,11 +91,17 @@ int SendSerialBytes(const uint8_t* data, size_t count)
     // Closed between the flag check and here.
     if (SerialPortHandle == platform::InvalidSerialDevice)
         return SerialNothingSent;
+    // Writes on through partial writes, waiting a bounded time for room.
     const long written = platform::WriteSerialDevice(SerialPortHandle, data, count);
-    return written > 0 ? SerialSuccess : SerialWriteFailed;
+    if (sent && written > 0)
+        *sent = (size_t)written;
+    return written == (long)count ? SerialSuccess : SerialWriteFailed;
 }
 
-int SendSerialString(const std::string& text) { return SendSerialBytes((const uint8_t*)text.data(), text.size()); }
+int SendSerialString(const std::string& text, size_t* sent)
+{
+    return SendSerialBytes((const uint8_t*)text.data(), text.size(), sent);
+}
 
 // The device of opening `session` went away (reason: why). Closes the port as
 // "Close COM Port" does, unless the user closed or reopened it meanwhile.

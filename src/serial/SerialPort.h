@@ -27,9 +27,11 @@ int OpenSerialPort(const std::string& path, uint32_t baud_rate, uint8_t stop_bit
 // Waits for a read, purge or write in progress on another thread, then closes.
 void CloseSerialPort();
 
-// Returns 1, 0 or 10.
-int SendSerialBytes(const uint8_t* data, size_t count);
-int SendSerialString(const std::string& text);
+// Returns 1 when every byte was written, 0 when the write failed or stopped
+// part way, 10 when nothing was sent. sent, when given, receives the number
+// of bytes written.
+int SendSerialBytes(const uint8_t* data, size_t count, size_t* sent = nullptr);
+int SendSerialString(const std::string& text, size_t* sent = nullptr);
 
 // What ReadSerialPort returns besides a byte count.
 constexpr long SerialPortNotOpen = -1;
@@ -43,7 +45,8 @@ constexpr long SerialPortLost = -2;
 // successful open), so bytes of two openings are never taken for one stream.
 // A lost port leaves its message ("Error: ...", no newline) in lost_message.
 long ReadSerialPort(uint8_t* buffer, size_t size, uint64_t* session = nullptr, std::string* lost_message = nullptr);
-// Returns false when the port was lost (as above) while purging.
+// The purge discards received bytes only. Returns false when the port was
+// lost (as above) while purging.
 bool PurgeSerialPort(std::string* lost_message = nullptr);
 
 // The device path of the port the reader closed because its device went away,

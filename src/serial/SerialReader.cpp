@@ -34,8 +34,17 @@ int64_t SteadyNowNs()
 
 RingBuffer SerialRingBuffer;
 bool LineSynced = false;
+// The field's digits, "-" and "."; a blank after a digit or "." is kept as
+// one space, so "1 2" is told from "12".
 std::string TokenBuffer;
-std::vector<float> LineValues;
+// The fields of the line so far that fall in a channel. A dropped field keeps
+// its place (its bit in LineAccepted clear); its channel is filled as a
+// missing one. Fields past the last channel only count as numbers.
+float LineValues[MaxChannelCount] = {};
+uint32_t LineAccepted = 0; // bit i: field i was accepted
+size_t LineFieldCount = 0;
+bool LineHasNumber = false; // some field of the line was accepted
+std::vector<float> RowValues;
 size_t LineLength = 0;             // bytes of the current line so far
 bool OverlongLineReported = false; // one message per run of over-long lines
 uint64_t LineSession = 0;          // the port opening the bytes of the current line came from
@@ -43,6 +52,9 @@ int64_t AcquisitionStartTime = SteadyNowNs();
 int64_t PauseStartTime = 0;
 double PausedSeconds = 0.0;
 bool PauseActive = false;
+// The device went away: the store keeps its rows, frozen, until a port is
+// opened again. A close by the user clears them as before.
+bool StoreFrozen = false;
 // Rows appended since the store was last trimmed. A lowered limit applies only
 // with the next row, so a step without one leaves the store as it is.
 bool RowsAppended = false;
@@ -57,15 +69,22 @@ size_t InvalidBytesNotShown = 0;
 
 void EmptyRing() { SerialRingBuffer = RingBuffer{}; }
 
+void ClearLine()
+{
+    TokenBuffer.clear();
+    LineAccepted = 0;
+    LineFieldCount = 0;
+    LineHasNumber = false;
+    LineLength = 0;
+}
+
 // The bytes parsed so far belong to no line that can still be completed: the
 // next line starts after the next LF.
 void DropUnfinishedLine()
 {
     EmptyRing();
     LineSynced = false;
-    TokenBuffer.clear();
-    LineValues.clear();
-    LineLength = 0;
+    ClearLine();
     OverlongLineReported = false;
 }
 
@@ -128,17 +147,21 @@ locale_t CLocale()
     return c_locale;
 }
 
-// Accepts a field of digits with at most one "." and at most one "-", which
-// must come first, and converts it as std::stof would; a range error drops it.
-void ApplyFieldRule()
+bool FieldAccepted(float& value)
 {
     const std::string& token = TokenBuffer;
     if (token.empty())
-        return;
+        return false;
     size_t digits = 0, points = 0, minus = 0;
+    bool blank = false;
     for (size_t i = 0; i < token.size(); i++)
     {
-        if (IsDigit(token[i]))
+        // More of the number after a blank: two numbers, not one.
+        if (token[i] == ' ')
+            blank = true;
+        else if (blank)
+            return false;
+        else if (IsDigit(token[i]))
             digits++;
         else if (token[i] == '.')
             points++;
@@ -146,45 +169,81 @@ void ApplyFieldRule()
         {
             minus++;
             if (i != 0)
-                return;
+                return false;
         }
     }
     if (digits == 0 || points > 1 || minus > 1)
-        return;
+        return false;
 
     errno = 0;
     char* end = nullptr;
-    const float value = strtof_l(token.c_str(), &end, CLocale());
-    if (errno == ERANGE || end == token.c_str())
-        return;
-    LineValues.push_back(value);
+    value = strtof_l(token.c_str(), &end, CLocale());
+    return errno != ERANGE && end != token.c_str();
+}
+
+// Accepts a field of digits with at most one "." and at most one "-", which
+// must come first, and converts it as std::stof would; a range error drops it.
+// A dropped field still takes its channel's place.
+void ApplyFieldRule()
+{
+    float value = 0.0f;
+    if (FieldAccepted(value))
+    {
+        LineHasNumber = true;
+        if (LineFieldCount < MaxChannelCount)
+        {
+            LineValues[LineFieldCount] = value;
+            LineAccepted |= 1u << LineFieldCount;
+        }
+    }
+    LineFieldCount++;
+    TokenBuffer.clear();
+}
+
+bool ChannelAccepted(size_t i) { return i < MaxChannelCount && (LineAccepted >> i) & 1u; }
+
+// A line makes a sample when a channel gets a number from it; with no
+// channels, when it holds any number.
+bool LineIsSample(size_t channel_count)
+{
+    if (channel_count == 0)
+        return LineHasNumber;
+    for (size_t i = 0; i < channel_count; i++)
+        if (ChannelAccepted(i))
+            return true;
+    return false;
 }
 
 void FinishLine(size_t channel_count)
 {
     ApplyFieldRule();
-    TokenBuffer.clear();
     LineSynced = false;
-    LineLength = 0;
     OverlongLineReported = false;
+    // A banner, a blank line, a column header or an error text is no sample.
+    if (!LineIsSample(channel_count))
+    {
+        ClearLine();
+        return;
+    }
 
-    // Missing channels repeat their newest value, or 0.0; extra values are dropped.
-    // The store is trimmed once per step, so with a limit of 0 it may still hold
-    // rows here that are no longer kept.
+    // Missing and dropped channels repeat their newest value, or 0.0; extra
+    // values are dropped. The store is trimmed once per step, so with a limit
+    // of 0 it may still hold rows here that are no longer kept.
     const bool keeps_rows = GetMaxPointsPerChannel() > 0;
-    if (LineValues.size() > channel_count)
-        LineValues.resize(channel_count);
-    for (size_t i = LineValues.size(); i < channel_count; i++)
-        LineValues.push_back(keeps_rows && i < ChannelHistories.size() && !ChannelHistories[i].empty()
-                                 ? ChannelHistories[i].back()
-                                 : 0.0f);
+    RowValues.resize(channel_count);
+    for (size_t i = 0; i < channel_count; i++)
+        RowValues[i] = ChannelAccepted(i) ? LineValues[i]
+                       : keeps_rows && i < ChannelHistories.size() && !ChannelHistories[i].empty()
+                           ? ChannelHistories[i].back()
+                           : 0.0f;
 
     const double t = (double)(SteadyNowNs() - AcquisitionStartTime) / 1e9 - PausedSeconds;
-    AppendSampleUntrimmed(LineValues, (float)t);
+    AppendSampleUntrimmed(RowValues, (float)t);
     RowsAppended = true;
-    // Writes only while recording; asked under the recorder's own lock, so a
-    // row costs one lock and one check of the file, not two.
-    WriteCsvRow(t, LineValues);
+    // Queued only while recording (asked under the recorder's own lock); the
+    // step's rows reach the file together once the step is done.
+    QueueCsvRow(t, RowValues);
+    ClearLine();
 }
 
 void TrimAfterAppends()
@@ -197,9 +256,7 @@ void TrimAfterAppends()
 void DropOverlongLine()
 {
     LineSynced = false;
-    TokenBuffer.clear();
-    LineValues.clear();
-    LineLength = 0;
+    ClearLine();
     if (!OverlongLineReported)
     {
         Report("Warning: Dropped a serial line longer than " + std::to_string(MaxSerialLineLength) +
@@ -215,9 +272,7 @@ void HandleByte(uint8_t byte, size_t channel_count)
         if (byte == '\n')
         {
             LineSynced = true;
-            TokenBuffer.clear();
-            LineValues.clear();
-            LineLength = 0;
+            ClearLine();
         }
         return;
     }
@@ -232,12 +287,12 @@ void HandleByte(uint8_t byte, size_t channel_count)
         return;
     }
     if (byte == ',')
-    {
         ApplyFieldRule();
-        TokenBuffer.clear();
-    }
     else if (IsDigit((char)byte) || byte == '-' || byte == '.')
         TokenBuffer.push_back((char)byte);
+    else if ((byte == ' ' || byte == '\t') && !TokenBuffer.empty() &&
+             (IsDigit(TokenBuffer.back()) || TokenBuffer.back() == '.'))
+        TokenBuffer.push_back(' ');
 }
 
 // Every byte in the ring is parsed, every complete line becomes a sample.
@@ -274,6 +329,7 @@ void ParseSerialBytes(const uint8_t* bytes, size_t count)
 void ResetSerialParser()
 {
     DropUnfinishedLine();
+    StoreFrozen = false;
     AcquisitionStartTime = SteadyNowNs();
     PauseStartTime = 0;
     PausedSeconds = 0.0;
@@ -286,6 +342,18 @@ void ResetSerialParser()
 
 namespace
 {
+void ClearStore()
+{
+    if (!SampleTimes.empty())
+    {
+        printf("[RESET WARNING] Clearing data with %zu data points\n", SampleTimes.size());
+        fflush(stdout);
+    }
+    SampleTimes.clear();
+    for (std::vector<float>& history : ChannelHistories)
+        history.clear();
+}
+
 void ProcessSerialInputLocked()
 {
     StartInvalidReportSecond(SteadyNowNs());
@@ -298,23 +366,26 @@ void ProcessSerialInputLocked()
         ChannelHistories.assign((size_t)std::max(n, 0), {});
     }
 
-    // Closed port: the store empties and the time origin follows the clock.
+    // Closed port: the store empties (unless its device went away) and the
+    // time origin follows the clock. A recording keeps its own time going.
     if (!IsSerialPortOpen())
     {
-        if (!SampleTimes.empty())
-        {
-            printf("[RESET WARNING] Clearing data with %zu data points\n", SampleTimes.size());
-            fflush(stdout);
-        }
-        AcquisitionStartTime = SteadyNowNs();
+        if (!StoreFrozen)
+            ClearStore();
+        const int64_t now = SteadyNowNs();
+        RestartCsvTimeBase((double)(now - AcquisitionStartTime) / 1e9 - PausedSeconds);
+        AcquisitionStartTime = now;
         PausedSeconds = 0.0;
         PauseActive = false;
-        SampleTimes.clear();
-        for (std::vector<float>& history : ChannelHistories)
-            history.clear();
         // What comes after the next open is not the rest of this line.
         DropUnfinishedLine();
         return;
+    }
+    // A port is open again: the rows kept since the device went away go now.
+    if (StoreFrozen)
+    {
+        ClearStore();
+        StoreFrozen = false;
     }
 
     // Read only what the ring has room for; what stays in the driver is read
@@ -329,10 +400,13 @@ void ProcessSerialInputLocked()
         const long got = ReadSerialPort(buffer, std::min(room, MaxSerialBytesPerStep - handled), &session, &lost);
         if (got == SerialPortLost)
         {
-            // The port is closed now; the next step clears the store.
+            // The port is closed now. Its data stays to be looked at.
             DropUnfinishedLine();
             if (!lost.empty())
+            {
                 Report(lost);
+                StoreFrozen = true;
+            }
             break;
         }
         if (got <= 0)
@@ -359,7 +433,8 @@ void ProcessSerialInput()
         ProcessSerialInputLocked();
         report.swap(PendingReport);
     }
-    // Written without the lock, so a slow console never holds up the frames.
+    // Written without the lock, so a slow console or disk never holds up the frames.
+    FlushCsvRows();
     WriteReport(report);
 }
 
@@ -377,11 +452,15 @@ void SerialThreadMain()
                 std::lock_guard<std::mutex> lock(ChannelDataMutex);
                 DropUnfinishedLine();
             }
-            // Input that arrives while paused is discarded, here and in the driver.
+            // Input that arrives while paused is discarded, here and in the
+            // driver; what the user sends meanwhile goes out untouched.
             EmptyRing();
             std::string lost;
             if (IsSerialPortOpen() && !PurgeSerialPort(&lost) && !lost.empty())
+            {
                 WriteReport(lost + "\n");
+                StoreFrozen = true;
+            }
         }
         else
         {

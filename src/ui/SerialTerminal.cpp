@@ -129,8 +129,12 @@ bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes)
     return !bytes.empty();
 }
 
+// Bytes of the last send, and how many of them went out, for the message of a send cut short.
+static size_t TerminalSendBytes = 0, TerminalSentBytes = 0;
+
 TerminalSendResult SendTerminalTextResult(const std::string& text, bool appendCR, bool appendLF, bool hexMode)
 {
+    TerminalSendBytes = TerminalSentBytes = 0;
     if (text.empty())
         return TerminalSendEmpty;
 
@@ -144,7 +148,8 @@ TerminalSendResult SendTerminalTextResult(const std::string& text, bool appendCR
             bytes.push_back(0x0D);
         if (appendLF)
             bytes.push_back(0x0A);
-        result = SendSerialBytes(bytes.data(), bytes.size());
+        TerminalSendBytes = bytes.size();
+        result = SendSerialBytes(bytes.data(), bytes.size(), &TerminalSentBytes);
     }
     else
     {
@@ -153,7 +158,8 @@ TerminalSendResult SendTerminalTextResult(const std::string& text, bool appendCR
             line += "\r";
         if (appendLF)
             line += "\n";
-        result = SendSerialString(line);
+        TerminalSendBytes = line.size();
+        result = SendSerialString(line, &TerminalSentBytes);
     }
 
     if (result == SerialSuccess)
@@ -174,7 +180,11 @@ std::string TerminalSendMessage(TerminalSendResult result)
     {
     case TerminalSendBadHex: return "Send failed: not hex bytes (00 to FF separated by blanks)";
     case TerminalSendNotConnected: return "Send failed: the serial port is not open";
-    case TerminalSendWriteFailed: return "Send failed: the write to the serial port failed";
+    case TerminalSendWriteFailed:
+        if (TerminalSentBytes > 0)
+            return "Send failed: only " + std::to_string(TerminalSentBytes) + " of " +
+                   std::to_string(TerminalSendBytes) + " bytes were sent";
+        return "Send failed: the write to the serial port failed";
     default: return "";
     }
 }

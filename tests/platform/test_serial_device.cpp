@@ -63,11 +63,14 @@ TEST(SerialDevice, ExclusiveRawAndReadsReturnAtOnce)
     EXPECT_EQ(platform::WriteSerialDevice(fd, bytes.data(), bytes.size()), (long)bytes.size());
     EXPECT_EQ(device.Receive(), bytes);
 
-    // Purge drops what waits for us.
+    // Purge drops what waits for us, never what we sent and the device has not taken yet.
     ASSERT_TRUE(device.Send("stale"));
     ASSERT_TRUE(device.WaitUntilPending(5));
+    const std::string sent(10000, 's');
+    EXPECT_EQ(platform::WriteSerialDevice(fd, sent.data(), sent.size()), (long)sent.size());
     EXPECT_TRUE(platform::PurgeSerialDevice(fd));
     EXPECT_EQ(platform::ReadSerialDevice(fd, buffer, sizeof(buffer)), 0);
+    EXPECT_EQ(device.Receive().size(), sent.size());
 
     platform::CloseSerialDevice(fd);
     const int again = platform::OpenSerialDevice(device.Path());

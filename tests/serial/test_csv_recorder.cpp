@@ -44,18 +44,29 @@ TEST(CsvRecorder, FormatAndCounts)
     EXPECT_TRUE(WriteCsvRow(0.5, {1.0f, -2.25f, 3.0f}));
     EXPECT_TRUE(WriteCsvRow(12.3456789, {-0.5f}));
     EXPECT_TRUE(WriteCsvRow(1234567.0, {1e9f, 0.1f}));
-    EXPECT_EQ(GetCsvRowCount(), 3u);
-    EXPECT_EQ(ReadFile(csv.name), "Timestamp,Voltage,Current (mA)\r\n"
-                                  "0.500000,1.000000,-2.250000,3.000000\r\n"
-                                  "12.345679,-0.500000\r\n"
-                                  "1234567.000000,1000000000.000000,0.100000\r\n");
+    // Each value from the shortest decimal that reads back as the same float.
+    EXPECT_TRUE(WriteCsvRow(2.0, {23.7f, 22.05f, 16777217.0f, 0.1234567f, 1e-7f}));
+    EXPECT_EQ(GetCsvRowCount(), 4u);
+    const std::string written = "Timestamp,Voltage,Current (mA)\r\n"
+                                "0.500000,1.000000,-2.250000,3.000000\r\n"
+                                "12.345679,-0.500000\r\n"
+                                "1234567.000000,1000000000.000000,0.100000\r\n"
+                                "2.000000,23.700000,22.050000,16777216.000000,0.123457,0.000000\r\n";
+    EXPECT_EQ(ReadFile(csv.name), written);
 
+    // Queued rows wait for the flush, or for Stop. After a restarted time base
+    // the time goes on from where it was.
+    EXPECT_TRUE(QueueCsvRow(3.0, {1.0f}));
+    RestartCsvTimeBase(3.5);
+    EXPECT_TRUE(QueueCsvRow(0.25, {2.0f}));
+    EXPECT_EQ(ReadFile(csv.name), written);
     StopCsvRecording();
+    EXPECT_EQ(ReadFile(csv.name), written + "3.000000,1.000000\r\n3.750000,2.000000\r\n");
     EXPECT_FALSE(IsCsvRecording());
     EXPECT_EQ(GetCsvFileName(), "");
-    EXPECT_EQ(GetCsvRowCount(), 3u); // until the next start
+    EXPECT_EQ(GetCsvRowCount(), 6u); // until the next start
     EXPECT_FALSE(WriteCsvRow(1.0, {1.0f}));
-    EXPECT_EQ(GetCsvRowCount(), 3u);
+    EXPECT_EQ(GetCsvRowCount(), 6u);
     StopCsvRecording(); // idle: nothing happens
 }
 
@@ -121,14 +132,18 @@ TEST(CsvRecorder, ARowThatCannotBeWrittenEndsTheRecordingAtTheLastWholeRow)
     ASSERT_TRUE(StartCsvRecording(csv.name, {"a"}));
     testing::internal::CaptureStderr();
     int written = 0;
-    for (int i = 0; i < 20; i++)
+    for (int i = 0; i < 2; i++)
         written += WriteCsvRow(i, {1.0f}) ? 1 : 0;
+    // The rest as the reader writes them: queued, then written together.
+    for (int i = 2; i < 20; i++)
+        QueueCsvRow(i, {1.0f});
+    FlushCsvRows();
     const std::string err = testing::internal::GetCapturedStderr();
     setrlimit(RLIMIT_FSIZE, &old_limit);
 
     // Said once; the recording has ended and says why.
     EXPECT_EQ(err, "Error writing to CSV file: full.csv: File too large\n");
-    EXPECT_EQ(written, 4);
+    EXPECT_EQ(written, 2);
     EXPECT_FALSE(IsCsvRecording());
     EXPECT_EQ(GetCsvFileName(), "");
     EXPECT_EQ(GetCsvRowCount(), 4u);

@@ -14,9 +14,12 @@ TEST_F(SerialReaderTest, LinesNeedCrLfFramingAndFillMissingChannels)
 
     Feed("7,8\r\n");      // channel 3 repeats its newest value
     Feed("7,8,9,10\r\n"); // extra values are dropped
-    Feed(",,\r\n");       // wholly filled in
-    Feed("1,x,3\r\n");    // a dropped field moves the 3 up
-    EXPECT_EQ(Stored(), (Rows{{4, 5, 6}, {7, 8, 6}, {7, 8, 9}, {7, 8, 9}, {1, 3, 9}}));
+    // A dropped field keeps its place; its channel repeats its newest value.
+    Feed("1,x,3\r\n");
+    Feed("1.5e-3,22.0,5\r\n");
+    // No number for any channel, no row: a banner, a blank line, a header, an error text.
+    Feed("Booting...\r\n\r\nTime,Temp,Step\r\nERROR: no sensor\r\n,,\r\n");
+    EXPECT_EQ(Stored(), (Rows{{4, 5, 6}, {7, 8, 6}, {7, 8, 9}, {1, 8, 3}, {1, 22, 5}}));
 
     // Several lines in one read each become a row of their own, in order.
     Feed("11,12,13\r\n14,15,16\r\n17,18,19\r\n");
@@ -41,15 +44,15 @@ TEST_F(SerialReaderTest, LineEndsOtherThanCrLf)
     Feed("1,2,3\r4,5,6\r");
     EXPECT_EQ(Stored().size(), 1u);
 
-    // LF CR: the numbers pass unsynchronised; each LF CR is a row of fill.
+    // LF CR: the numbers pass unsynchronised; each LF CR ends an empty line, no row.
     Feed("8,8,8\n\r9,9,9\n\r");
-    EXPECT_EQ(Stored(), (Rows{{3, 45, 6}, {3, 45, 6}, {3, 45, 6}}));
+    EXPECT_EQ(Stored(), (Rows{{3, 45, 6}}));
 }
 
 TEST_F(SerialReaderTest, FieldRule)
 {
     SetChannelCount(2);
-    Feed("\n");
+    Feed("\n5,5\r\n");
     struct Case
     {
         const char* field;
@@ -57,35 +60,27 @@ TEST_F(SerialReaderTest, FieldRule)
         float value;
     };
     const Case cases[] = {
-        {"", false, 0},
-        {"-", false, 0},
-        {".", false, 0},
-        {"1.2.3", false, 0},
-        {"--1", false, 0},
-        {"1-2", false, 0},
-        {"-.5", true, -0.5f},
-        {"5.", true, 5.0f},
-        {"+3", true, 3.0f},
-        {"1 2", true, 12.0f},
-        {"1e5", true, 15.0f},
-        {" +2 ", true, 2.0f},
-        {"abc", false, 0},
-        {"-0", true, -0.0f},
-        {"007", true, 7.0f},
-        {"3.25", true, 3.25f},
-        {"1234567890123456789012345678901234567890", false, 0}, // overflows a float
+        {"", false, 0},        {"-", false, 0},
+        {".", false, 0},       {"1.2.3", false, 0},
+        {"--1", false, 0},     {"1-2", false, 0},
+        {"-.5", true, -0.5f},  {"5.", true, 5.0f},
+        {"+3", true, 3.0f},    {"1 2", false, 0},
+        {"12\t.5", false, 0},  {" 12 V", true, 12.0f},
+        {"- 5", true, -5.0f},  {"1e5", true, 15.0f},
+        {" +2 ", true, 2.0f},  {"abc", false, 0},
+        {"-0", true, -0.0f},   {"007", true, 7.0f},
+        {"3.25", true, 3.25f}, {"1234567890123456789012345678901234567890", false, 0}, // overflows a float
     };
-    // A field followed by 7: accepted, the row is (value, 7); dropped, the 7 moves up.
+    // A field followed by 7: accepted, the row is (value, 7); dropped, its
+    // channel repeats its newest value.
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.field);
         Feed(std::string(c.field) + ",7\r\n");
         const Rows rows = Stored();
-        ASSERT_FALSE(rows.empty());
-        if (c.accepted)
-            EXPECT_EQ(rows.back(), (std::vector<float>{c.value, 7}));
-        else
-            EXPECT_EQ(rows.back()[0], 7.0f);
+        ASSERT_GE(rows.size(), 2u);
+        const float kept = c.accepted ? c.value : rows[rows.size() - 2][0];
+        EXPECT_EQ(rows.back(), (std::vector<float>{kept, 7}));
     }
 }
 
@@ -266,8 +261,12 @@ TEST_F(SerialReaderTest, PauseDiscardsInputAndKeepsTheTimeAxis)
     ASSERT_TRUE(device.Send("9,9,9\r\n9,9,9\r\n"));
     ASSERT_TRUE(device.WaitUntilRead()); // purged, not read
     const auto purged = Clock::now();
+    // A command sent while paused reaches the device whole, however slowly it leaves.
+    const std::string command(10000, 'c');
+    EXPECT_EQ(SendSerialString(command), SerialSuccess);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto resumed = Clock::now();
+    EXPECT_EQ(device.Receive().size(), command.size());
     SetAcquisitionPaused(false);
 
     ASSERT_TRUE(device.Send(",6\r\n7,8,9\r\n"));
@@ -344,10 +343,11 @@ TEST_F(SerialReaderTest, AVanishedDeviceClosesThePortWithOneMessage)
         ProcessSerialInput();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error: Serial port " + path + " disconnected (the device hung up); the port was closed\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 1 data points\n");
     EXPECT_FALSE(IsSerialPortOpen());
     EXPECT_EQ(GetLostSerialPort(), path);
     EXPECT_EQ(SendSerialString("x"), SerialNothingSent);
+    // What came before the loss stays to be looked at, until a port is opened again.
+    EXPECT_EQ(Stored(), (Rows{{1, 2, 3}}));
 
     // Plugged in again: it opens and reads like any device, without the lost half line.
     PtyDevice replugged;
@@ -355,6 +355,7 @@ TEST_F(SerialReaderTest, AVanishedDeviceClosesThePortWithOneMessage)
     EXPECT_EQ(GetLostSerialPort(), "");
     SetSerialPortOpen(true);
     Feed(replugged, "6\r\n7,8,9\r\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[RESET WARNING] Clearing data with 1 data points\n");
     EXPECT_EQ(Stored(), (Rows{{7, 8, 9}}));
 
     // Unplugged while acquisition is paused: noticed all the same.
@@ -370,13 +371,16 @@ TEST_F(SerialReaderTest, AVanishedDeviceClosesThePortWithOneMessage)
     EXPECT_FALSE(IsSerialPortOpen());
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error: Serial port " + replugged.Path() + " disconnected (the device hung up); the port was closed\n");
+    SetAcquisitionPaused(false);
+    ProcessSerialInput();
+    EXPECT_EQ(Stored(), (Rows{{7, 8, 9}}));
 }
 
 TEST_F(SerialReaderTest, RecordsEveryLineToCsv)
 {
     const std::string file = "reader_recording.csv";
     ASSERT_TRUE(StartCsvRecording(file, {"a", "b"}));
-    Feed("\n1,2,3\r\n-0.5,7\r\n");
+    Feed("\n1,2,3\r\nReady\r\n\r\n-0.5,7\r\n");
     StopCsvRecording();
     EXPECT_EQ(GetCsvRowCount(), 2u);
 
@@ -393,4 +397,47 @@ TEST_F(SerialReaderTest, RecordsEveryLineToCsv)
     EXPECT_NE(row1.find(",1.000000,2.000000,3.000000\r"), std::string::npos) << row1;
     EXPECT_NE(row2.find(",-0.500000,7.000000,3.000000\r"), std::string::npos) << row2;
     std::remove(file.c_str());
+}
+
+TEST_F(SerialReaderTest, ARecordingsTimeGoesOnAcrossReopenLossAndSwitch)
+{
+    const std::string file = "reader_reopen.csv";
+    ASSERT_TRUE(StartCsvRecording(file, {"a", "b", "c"}));
+    Feed("\n1,1,1\r\n");
+    // Closed by the user for a while, then opened again.
+    SetSerialPortOpen(false);
+    CloseSerialPort();
+    ProcessSerialInput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ProcessSerialInput();
+    ASSERT_EQ(OpenSerialPort(device.Path(), 115200, 0, 0), SerialSuccess);
+    SetSerialPortOpen(true);
+    Feed("\n2,2,2\r\n");
+    // The device is lost; later another one is opened.
+    testing::internal::CaptureStderr();
+    device.Unplug();
+    ProcessSerialInput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ProcessSerialInput();
+    testing::internal::GetCapturedStderr();
+    PtyDevice other;
+    ASSERT_EQ(OpenSerialPort(other.Path(), 115200, 0, 0), SerialSuccess);
+    SetSerialPortOpen(true);
+    Feed(other, "\n3,3,3\r\n");
+    const float store_time = Times().back();
+    StopCsvRecording();
+
+    std::ifstream in(file, std::ios::binary);
+    std::vector<double> times;
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line))
+        times.push_back(std::stod(line));
+    std::remove(file.c_str());
+    ASSERT_EQ(times.size(), 3u);
+    // Each reopening goes on from where the time was, plus the time closed.
+    EXPECT_GE(times[1] - times[0], 0.2);
+    EXPECT_GE(times[2] - times[1], 0.2);
+    // The store keeps its own time base, restarted at the opening.
+    EXPECT_LT(store_time, times[2] - 0.4);
 }

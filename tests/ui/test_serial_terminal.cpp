@@ -245,3 +245,20 @@ TEST(SerialTerminal, SaveAppendsAndReportsFailures)
     ResetTerminal();
     fs::remove_all(dir);
 }
+
+TEST(SerialTerminal, ASendCutShortSaysHowMuchWent)
+{
+    PtyDevice device;
+    ASSERT_EQ(OpenSerialPort(device.Path(), 115200, 0, 0), SerialSuccess);
+    SetSerialPortOpen(true);
+    // The device takes nothing: texts fill its buffer until one goes out only in part.
+    TerminalSendResult result = TerminalSendSent;
+    for (int i = 0; i < 1000 && result == TerminalSendSent; i++)
+        result = SendTerminalTextResult(std::string(511, 't'), true, true, false);
+    EXPECT_EQ(result, TerminalSendWriteFailed);
+    const std::string message = TerminalSendMessage(result);
+    EXPECT_EQ(message.rfind("Send failed: only ", 0), 0u) << message;
+    EXPECT_NE(message.find(" of 513 bytes were sent"), std::string::npos) << message;
+    SetSerialPortOpen(false);
+    CloseSerialPort();
+}
