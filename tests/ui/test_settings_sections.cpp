@@ -305,6 +305,9 @@ TEST_F(SettingsSections, FailureMessageStaysUntilASuccessfulAttempt)
     FrameText text;
 
     // The state of an earlier failed open is shown on every frame.
+    LastOpenResult = SerialTimeoutsFailed;
+    ui.RunFrames(2);
+    EXPECT_TRUE(text.Contains("Error setting serial port timeouts")) << text.Last();
     LastOpenResult = SerialOpenFailed;
     ui.RunFrames(2);
     EXPECT_TRUE(text.Contains("Failed to open serial port")) << text.Last();
