@@ -89,15 +89,16 @@ void Application::RunLoop()
         return;
     }
 
-    // Elapsed time counts from the start of the previous turn, its wait included.
+    // A frame starts at least one period after the previous one started. The wait counts from
+    // that start, not from the turn's, and an event that ends it early (input, a posted empty
+    // event) does not start the frame early: its callbacks have run, and the UI sees it in the frame.
     double previous = glfwGetTime();
     while (window->IsRunning())
     {
-        const double now = glfwGetTime();
-        const double elapsed = now - previous;
-        previous = now;
-        if (elapsed < FramePeriod)
-            glfwWaitEventsTimeout(FramePeriod - elapsed);
+        for (double left = FramePeriod - (glfwGetTime() - previous); left > 0.0;
+             left = FramePeriod - (glfwGetTime() - previous))
+            glfwWaitEventsTimeout(left);
+        previous = glfwGetTime();
         // The wait lasts at most one frame period, so a signal is acted on within it.
         const int signal_number = CloseSignalReceived();
         if (signal_number != 0 && window->IsRunning())
