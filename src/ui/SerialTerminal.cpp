@@ -42,16 +42,11 @@ void UpdateSerialTerminal(const std::vector<std::vector<float>>& snapshotHistori
 
 std::string MakeTerminalLine(const std::vector<std::vector<float>>& snapshotHistories, size_t k)
 {
-    size_t length = 0;
-    for (const std::vector<float>& values : snapshotHistories)
-        length = std::max(length, values.size());
     std::ostringstream line;
     line << std::fixed << std::setprecision(4);
-    // Counted from the newest value, which every channel holds for the same sample.
-    const size_t fromNewest = length - k;
     for (const std::vector<float>& values : snapshotHistories)
-        if (k < length && values.size() >= fromNewest)
-            line << values[values.size() - fromNewest] << " ";
+        if (k < values.size())
+            line << values[k] << " ";
     return line.str();
 }
 
