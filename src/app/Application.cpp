@@ -89,16 +89,17 @@ void Application::RunLoop()
         return;
     }
 
-    // A frame starts at least one period after the previous one started. The wait counts from
-    // that start, not from the turn's, and an event that ends it early (input, a posted empty
-    // event) does not start the frame early: its callbacks have run, and the UI sees it in the frame.
-    double previous = glfwGetTime();
+    // Frames start on a grid of one period: each waits for its point of the grid, also when an
+    // event ends the wait early (its callbacks have run; the UI sees it in the frame). A frame
+    // late by less than a period keeps the grid, a later one starts it anew, so there are never
+    // more than 60 frames a second and, when frames are quick, not fewer.
+    double next = glfwGetTime() + FramePeriod;
     while (window->IsRunning())
     {
-        for (double left = FramePeriod - (glfwGetTime() - previous); left > 0.0;
-             left = FramePeriod - (glfwGetTime() - previous))
+        for (double left = next - glfwGetTime(); left > 0.0; left = next - glfwGetTime())
             glfwWaitEventsTimeout(left);
-        previous = glfwGetTime();
+        const double now = glfwGetTime();
+        next = now - next < FramePeriod ? next + FramePeriod : now + FramePeriod;
         // The wait lasts at most one frame period, so a signal is acted on within it.
         const int signal_number = CloseSignalReceived();
         if (signal_number != 0 && window->IsRunning())
