@@ -106,15 +106,17 @@ void Application::RunLoop()
         return;
     }
 
-    // Elapsed time counts from the start of the previous turn, its wait included.
-    double previous = glfwGetTime();
+    // Frames start on a grid of one period: each waits for its point of the grid, also when an
+    // event ends the wait early (its callbacks have run; the UI sees it in the frame). A frame
+    // late by less than a period keeps the grid, a later one starts it anew, so there are never
+    // more than 60 frames a second and, when frames are quick, not fewer.
+    double next = glfwGetTime() + FramePeriod;
     while (window->IsRunning())
     {
+        for (double left = next - glfwGetTime(); left > 0.0; left = next - glfwGetTime())
+            glfwWaitEventsTimeout(left);
         const double now = glfwGetTime();
-        const double elapsed = now - previous;
-        previous = now;
-        if (elapsed < FramePeriod)
-            glfwWaitEventsTimeout(FramePeriod - elapsed);
+        next = now - next < FramePeriod ? next + FramePeriod : now + FramePeriod;
         // The wait lasts at most one frame period, so a signal is acted on within it.
         const int signal_number = CloseSignalReceived();
         if (signal_number != 0 && window->IsRunning())

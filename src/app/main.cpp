@@ -31,6 +31,8 @@ int main()
     std::thread reader(SerialThreadMain);
 
     Application* app = new Application("Dravik Lite");
+    // No window (no display, no OpenGL 4.1): the start failed, and whoever started us must know.
+    const int exit_code = app->window ? 0 : 1;
     app->RunLoop();
 
     StopSerialThread();
@@ -42,5 +44,5 @@ int main()
 
     // The recording is stopped only after the thread that writes its rows has ended.
     delete app;
-    return 0;
+    return exit_code;
 }

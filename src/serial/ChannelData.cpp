@@ -6,6 +6,7 @@
 std::vector<float> SampleTimes;
 std::vector<std::vector<float>> ChannelHistories;
 std::mutex ChannelDataMutex;
+uint64_t SamplesAppended = 0;
 
 static std::atomic<int> ChannelCount{0};
 static std::atomic<bool> SerialPortOpen{false};
@@ -28,6 +29,14 @@ void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<f
     channels = ChannelHistories;
 }
 
+void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<float>>& channels, uint64_t& appended)
+{
+    std::lock_guard<std::mutex> lock(ChannelDataMutex);
+    times = SampleTimes;
+    channels = ChannelHistories;
+    appended = SamplesAppended;
+}
+
 void AppendSample(const std::vector<float>& values, float time)
 {
     AppendSampleUntrimmed(values, time);
@@ -39,6 +48,7 @@ void AppendSampleUntrimmed(const std::vector<float>& values, float time)
     for (size_t i = 0; i < values.size() && i < ChannelHistories.size(); i++)
         ChannelHistories[i].push_back(values[i]);
     SampleTimes.push_back(time);
+    SamplesAppended++;
 }
 
 void TrimChannelData()

@@ -3,6 +3,7 @@
 // snapshot taken under ChannelDataMutex.
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -12,6 +13,7 @@ constexpr int MaxPointsLimit = 10000;
 extern std::vector<float> SampleTimes;
 extern std::vector<std::vector<float>> ChannelHistories;
 extern std::mutex ChannelDataMutex;
+extern uint64_t SamplesAppended; // guarded by ChannelDataMutex
 
 // Acquisition settings: written on the UI thread, read by the reader thread
 // without a lock (each is an atomic).
@@ -25,6 +27,9 @@ void SetAcquisitionPaused(bool paused);
 void SetMaxPointsPerChannel(int max_points);
 
 void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<float>>& channels);
+// The same, with the number of samples appended since start-up (never reset), so that a reader
+// can tell which samples of the snapshot it has not seen: the last appended - seen ones.
+void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<float>>& channels, uint64_t& appended);
 
 // The caller holds ChannelDataMutex.
 void AppendSample(const std::vector<float>& values, float time);

@@ -1,7 +1,9 @@
 #include "ui/ChannelLabels.h"
 
+#include "serial/ChannelData.h"
 #include "ui/DashboardSettings.h"
 
+#include <algorithm>
 #include <map>
 
 std::vector<std::string> MakeUniqueChannelLabels(const std::vector<std::string>& names)
@@ -28,4 +30,12 @@ std::vector<std::string> MakeUniqueChannelLabels(const std::vector<std::string>&
     return labels;
 }
 
-void GetChannelLabels(std::vector<std::string>& labels) { labels = MakeUniqueChannelLabels(ChannelDisplayNames); }
+void GetChannelLabels(std::vector<std::string>& labels)
+{
+    // One label per channel of the current count, as if "Live View Settings" had just resized
+    // the names: a collapsed section must not leave channels without a label, or with the
+    // labels of channels that are gone.
+    std::vector<std::string> names = ChannelDisplayNames;
+    names.resize((size_t)std::max(0, GetChannelCount()));
+    labels = MakeUniqueChannelLabels(names);
+}

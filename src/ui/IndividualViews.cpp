@@ -37,7 +37,9 @@ void RenderIndividualViews(const std::vector<float>& snapshotTimes,
     GetChannelVisibility(visible);
     GetChannelLabels(labels);
 
-    for (size_t i = 0; i < visible.size() && i < labels.size(); i++)
+    // Only channels the snapshot holds: after a change of the count the store follows on the
+    // reader's next step.
+    for (size_t i = 0; i < visible.size() && i < labels.size() && i < snapshotHistories.size(); i++)
     {
         if (!visible[i])
             continue;

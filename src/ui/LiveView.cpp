@@ -164,9 +164,10 @@ void RenderLiveView()
 {
     std::vector<float> snapshotTimes;
     std::vector<std::vector<float>> snapshotHistories;
-    GetChannelDataSnapshot(snapshotTimes, snapshotHistories);
+    uint64_t samplesAppended = 0;
+    GetChannelDataSnapshot(snapshotTimes, snapshotHistories, samplesAppended);
 
-    UpdateSerialTerminal(snapshotHistories);
+    UpdateSerialTerminal(snapshotHistories, samplesAppended);
 
     dock::SetNextWindowDockID(GetDashboardDockSpaceId(), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(ImVec2(600, 400), ImGuiCond_FirstUseEver);

@@ -39,6 +39,14 @@ int FindNearestSampleIndex(const std::vector<float>& times, double x)
     return best;
 }
 
+int CursorSampleIndex(const std::vector<float>& times, double T)
+{
+    // Beyond either end the nearest sample was taken at another time: it is no reading of the cursor.
+    if (times.empty() || T < (double)times.front() || T > (double)times.back())
+        return -1;
+    return FindNearestSampleIndex(times, T);
+}
+
 void PlaceOrMoveCursor(double x)
 {
     if (!cursor1Placed)
@@ -129,8 +137,8 @@ std::string DualCursorTooltip(int cursor, const std::vector<std::string>& labels
     const bool first = cursor == 1;
     const double T = first ? cursor1Time : cursor2Time;
     const bool otherPlaced = first ? cursor2Placed : cursor1Placed;
-    const int k1 = FindNearestSampleIndex(snapshotTimes, cursor1Time);
-    const int k2 = FindNearestSampleIndex(snapshotTimes, cursor2Time);
+    const int k1 = CursorSampleIndex(snapshotTimes, cursor1Time);
+    const int k2 = CursorSampleIndex(snapshotTimes, cursor2Time);
     const int kc = first ? k1 : k2;
     const int ko = first ? k2 : k1;
 
@@ -160,8 +168,8 @@ std::string DualCursorTooltip(int cursor, const std::vector<std::string>& labels
 std::string IndividualDualCursorTooltip(int channel, const std::string& label, const std::vector<float>& snapshotTimes,
                                         const std::vector<std::vector<float>>& snapshotHistories)
 {
-    const int k1 = FindNearestSampleIndex(snapshotTimes, cursor1Time);
-    const int k2 = FindNearestSampleIndex(snapshotTimes, cursor2Time);
+    const int k1 = CursorSampleIndex(snapshotTimes, cursor1Time);
+    const int k2 = CursorSampleIndex(snapshotTimes, cursor2Time);
     std::string text = "Time: " + FormatFixed(cursor1Time) + "s\n";
     if (IsValidIndex(k1, snapshotHistories, channel))
     {
@@ -277,7 +285,7 @@ void RenderDualCursors(const std::vector<std::string>& labels, bool showDots, co
         DrawCursorLine(look, T);
         if (showDots)
         {
-            const int k = FindNearestSampleIndex(snapshotTimes, T);
+            const int k = CursorSampleIndex(snapshotTimes, T);
             for (int i = 0; i < handled && k != -1; i++)
                 DrawCursorDot(look, 0xFFFFFFFF, k, snapshotTimes, snapshotHistories[i]);
         }
@@ -304,7 +312,7 @@ void RenderIndividualDualCursors(int channel, const std::string& label, bool sho
         DrawCursorLine(look, T);
         if (showDots && channel >= 0 && (size_t)channel < snapshotHistories.size())
         {
-            const int k = FindNearestSampleIndex(snapshotTimes, T);
+            const int k = CursorSampleIndex(snapshotTimes, T);
             DrawCursorDot(look, 0xFF000000, k, snapshotTimes, snapshotHistories[channel]);
         }
     }

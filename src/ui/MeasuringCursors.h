@@ -22,6 +22,9 @@ extern unsigned int dragPlotId;
 // Index of the sample time nearest to x; the first of equal distances wins.
 // -1 when times is empty.
 int FindNearestSampleIndex(const std::vector<float>& times, double x);
+// The sample a measuring cursor at time T reads: the nearest one, or -1 when T lies before the
+// first or after the last sample time (or there is none).
+int CursorSampleIndex(const std::vector<float>& times, double T);
 
 // Mouse handling of the cursors, with the mouse x in plot units.
 void PlaceOrMoveCursor(double x);

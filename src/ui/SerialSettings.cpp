@@ -133,4 +133,6 @@ void SerialSettingsPage()
         ImGui::Text("Failed to open serial port");
     else if (LastOpenResult == SerialStateFailed)
         ImGui::Text("Error setting serial port state");
+    else if (LastOpenResult == SerialTimeoutsFailed)
+        ImGui::Text("Error setting serial port timeouts");
 }

@@ -27,50 +27,79 @@ bool TerminalStatusOk = false;
 double TerminalStatusTime = 0.0;
 int TerminalMaxLinesEdit = 0;
 static bool TerminalMaxLinesEditSet = false;
+static bool TerminalFollowing = true; // the line view keeps the newest line in sight
+static int TerminalShownFrame = -1;   // ImGui frame in which the line view was last laid out
 
-void UpdateSerialTerminal(const std::vector<std::vector<float>>& snapshotHistories)
+uint64_t TerminalSamplesShown = 0;
+uint64_t TerminalLinesAdded = 0;
+uint64_t TerminalLinesSaved = 0;
+
+void UpdateSerialTerminal(const std::vector<std::vector<float>>& snapshotHistories, uint64_t samplesAppended)
 {
-    AppendTerminalLine(snapshotHistories);
+    AppendTerminalSamples(snapshotHistories, samplesAppended);
     RenderSerialTerminal();
 }
 
-void AppendTerminalLine(const std::vector<std::vector<float>>& snapshotHistories)
+std::string MakeTerminalLine(const std::vector<std::vector<float>>& snapshotHistories, size_t k)
 {
-    if (snapshotHistories.empty())
-        return;
-
     std::ostringstream line;
     line << std::fixed << std::setprecision(4);
     for (const std::vector<float>& values : snapshotHistories)
-        if (!values.empty())
-            line << values.back() << " ";
+        if (k < values.size())
+            line << values[k] << " ";
+    return line.str();
+}
 
+void AppendTerminalSamples(const std::vector<std::vector<float>>& snapshotHistories, uint64_t samplesAppended)
+{
+    // The samples appended since the last call are the newest of the snapshot. Those that were
+    // appended and trimmed away in between (the page was not shown) are no longer there.
+    uint64_t fresh = samplesAppended > TerminalSamplesShown ? samplesAppended - TerminalSamplesShown : 0;
+    TerminalSamplesShown = samplesAppended;
+    size_t length = 0;
+    for (const std::vector<float>& values : snapshotHistories)
+        length = std::max(length, values.size());
+    // Only the newest TerminalMaxLines lines would stay in the ring.
+    fresh = std::min<uint64_t>({fresh, length, TerminalMaxLines});
+    for (size_t k = length - (size_t)fresh; k < length; k++)
+        AppendTerminalLine(MakeTerminalLine(snapshotHistories, k));
+}
+
+void AppendTerminalLine(const std::string& line)
+{
     if (TerminalLines.size() >= TerminalMaxLines)
     {
-        TerminalLines[TerminalHead] = line.str();
+        TerminalLines[TerminalHead] = line;
         TerminalHead = (TerminalHead + 1) % TerminalMaxLines;
         TerminalWrapped = true;
     }
     else
     {
-        TerminalLines.push_back(line.str());
+        TerminalLines.push_back(line);
     }
+    TerminalLinesAdded++;
 }
 
-std::string JoinTerminalLines()
+std::string JoinTerminalLines(size_t newest)
 {
     std::string text;
     if (TerminalLines.empty())
         return text;
     const size_t count = TerminalLines.size();
-    text.reserve(count * 50);
+    newest = std::min(newest, count);
+    text.reserve(newest * 50);
     const size_t start = TerminalWrapped && count == TerminalMaxLines ? TerminalHead % count : 0;
-    for (size_t i = 0; i < count; i++)
+    for (size_t i = count - newest; i < count; i++)
     {
         text += TerminalLines[(start + i) % count];
         text += "\n";
     }
     return text;
+}
+
+size_t UnsavedTerminalLines()
+{
+    return (size_t)std::min<uint64_t>(TerminalLinesAdded - TerminalLinesSaved, TerminalLines.size());
 }
 
 void ClearTerminalLines()
@@ -208,7 +237,7 @@ bool SaveTerminalLines(const std::string& path, std::string& message)
         return false;
     }
     // A full disk or a device that refuses the data shows only at the write or the close.
-    file << JoinTerminalLines();
+    file << JoinTerminalLines(UnsavedTerminalLines());
     file.flush();
     const int writeError = errno;
     const bool written = file.good();
@@ -218,6 +247,7 @@ bool SaveTerminalLines(const std::string& path, std::string& message)
         message = std::string("Save failed: ") + std::strerror(written ? errno : writeError);
         return false;
     }
+    TerminalLinesSaved = TerminalLinesAdded;
     message = "Saved to " + path;
     return true;
 }
@@ -330,12 +360,20 @@ void RenderSerialTerminal()
     RenderBufferConfigPopup();
 
     ImGui::Separator();
-    ImGui::BeginChild("ScrollingRegion", ImVec2(0, -ImGui::GetTextLineHeightWithSpacing()), ImGuiChildFlags_None,
-                      ImGuiWindowFlags_HorizontalScrollbar);
-    const std::string text = JoinTerminalLines();
-    ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
-    if (ImGui::GetScrollY() >= ImGui::GetScrollMaxY())
-        ImGui::SetScrollHereY(1.0f);
+    // While another tab is in front the child lays nothing out: a scroll set then would go to
+    // its top. Lines added meanwhile grow the maximum before the view is shown again, so at the
+    // first frame back the view follows as it did when it was last shown.
+    if (ImGui::BeginChild("ScrollingRegion", ImVec2(0, -ImGui::GetTextLineHeightWithSpacing()), ImGuiChildFlags_None,
+                          ImGuiWindowFlags_HorizontalScrollbar))
+    {
+        if (TerminalShownFrame == ImGui::GetFrameCount() - 1)
+            TerminalFollowing = ImGui::GetScrollY() >= ImGui::GetScrollMaxY();
+        TerminalShownFrame = ImGui::GetFrameCount();
+        const std::string text = JoinTerminalLines();
+        ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
+        if (TerminalFollowing)
+            ImGui::SetScrollHereY(1.0f);
+    }
     ImGui::EndChild();
 
     dock::End();

@@ -3,6 +3,7 @@
 // to "serial_log.txt". UI thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,11 +30,24 @@ constexpr int TerminalMinMaxLines = 10;
 constexpr int TerminalMaxMaxLines = 1000;
 constexpr double TerminalStatusSeconds = 3.0;
 
-// The per-frame entry of the Live View.
-void UpdateSerialTerminal(const std::vector<std::vector<float>>& snapshotHistories);
-void AppendTerminalLine(const std::vector<std::vector<float>>& snapshotHistories);
-// Every line in chronological order, each followed by "\n".
-std::string JoinTerminalLines();
+// Counters that tie the lines to the samples and to the log file.
+extern uint64_t TerminalSamplesShown; // SamplesAppended of the store when lines were last made
+extern uint64_t TerminalLinesAdded;   // lines put into the ring since start-up
+extern uint64_t TerminalLinesSaved;   // TerminalLinesAdded at the last successful Save
+
+// The per-frame entry of the Live View, with the frame's snapshot and its appended count.
+void UpdateSerialTerminal(const std::vector<std::vector<float>>& snapshotHistories, uint64_t samplesAppended);
+// One line for each sample appended since the last call (the newest ones of the snapshot); none
+// when nothing new arrived.
+void AppendTerminalSamples(const std::vector<std::vector<float>>& snapshotHistories, uint64_t samplesAppended);
+// The line of sample k of the snapshot: each channel's value at k, each followed by a blank.
+std::string MakeTerminalLine(const std::vector<std::vector<float>>& snapshotHistories, size_t k);
+// Puts one line into the ring, overwriting the oldest once it is full.
+void AppendTerminalLine(const std::string& line);
+// The newest lines (all by default) in chronological order, each followed by "\n".
+std::string JoinTerminalLines(size_t newest = SIZE_MAX);
+// How many of the ring's newest lines no Save has written yet.
+size_t UnsavedTerminalLines();
 void RenderSerialTerminal();
 
 // " Clear": empty, unwrapped.
@@ -64,7 +78,7 @@ bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes);
 
 // The current directory joined with "serial_log.txt" (the plain name when it is unknown).
 std::string TerminalLogPath();
-// Appends JoinTerminalLines() to path. Returns true and "Saved to <path>", or false and
+// Appends the lines not saved before to path. Returns true and "Saved to <path>", or false and
 // "Save failed: <reason>" when the file cannot be opened or written.
 bool SaveTerminalLines(const std::string& path, std::string& message);
 // " Save": SaveTerminalLines to TerminalLogPath(), with the status for the window at time now.

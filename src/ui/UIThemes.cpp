@@ -100,6 +100,8 @@ void ApplyDarkTheme(ImGuiStyle& style)
     c[ImGuiCol_NavWindowingHighlight] = ImVec4(1.0f, 1.0f, 1.0f, 0.7f);
     c[ImGuiCol_NavWindowingDimBg] = ImVec4(0.8f, 0.8f, 0.8f, 0.2f);
     c[ImGuiCol_ModalWindowDimBg] = ImVec4(0.8f, 0.8f, 0.8f, 0.35f);
+    // The caret in the theme's own text colour: ImGui's stock white vanishes on light fields.
+    c[ImGuiCol_InputTextCursor] = c[ImGuiCol_Text];
 }
 
 void ApplyLightTheme(ImGuiStyle& style)
@@ -164,4 +166,6 @@ void ApplyLightTheme(ImGuiStyle& style)
     c[ImGuiCol_NavWindowingHighlight] = ImVec4(0.0f, 0.0f, 0.0f, 0.7f);
     c[ImGuiCol_NavWindowingDimBg] = ImVec4(0.2f, 0.2f, 0.2f, 0.2f);
     c[ImGuiCol_ModalWindowDimBg] = ImVec4(0.2f, 0.2f, 0.2f, 0.35f);
+    // The caret in the theme's own text colour: ImGui's stock white vanishes on light fields.
+    c[ImGuiCol_InputTextCursor] = c[ImGuiCol_Text];
 }

@@ -18,6 +18,7 @@ void SetStore(const std::vector<std::vector<float>>& histories)
 std::string Context(const std::vector<std::string>& names)
 {
     ChannelDisplayNames = names;
+    SetChannelCount((int)names.size()); // one label per channel of the count
     std::vector<std::string> labels;
     GetChannelLabels(labels);
     return BuildDataContextText(labels);

@@ -9,12 +9,14 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -198,6 +200,32 @@ TEST(Application, CloseEndsTheLoopAndResizeRepaints)
     EXPECT_FALSE(ui.Window().IsRunning());
 }
 
+// At most 60 frames a second, also while events keep ending the wait early.
+TEST(Application, FrameRateIsAtMostSixty)
+{
+    ProgramDirectory dir;
+    ConsoleCapture console;
+    UiHarness ui;
+    ASSERT_TRUE(ui.HasWindow());
+    const unsigned long own_window = uitest::FindWindowOfProcess(getpid(), 10.0);
+    ASSERT_NE(own_window, 0u);
+    std::thread waker([own_window] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (std::chrono::steady_clock::now() < end)
+        {
+            glfwPostEmptyEvent();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        uitest::SendWindowClose(own_window);
+    });
+    const int frames = ImGui::GetFrameCount();
+    const double start = glfwGetTime();
+    ui.App().RunLoop();
+    const double elapsed = glfwGetTime() - start;
+    waker.join();
+    EXPECT_LE(ImGui::GetFrameCount() - frames, (int)(elapsed * 60.0) + 1) << elapsed << " s";
+}
+
 TEST(Program, ClosedByTheUserExitsZeroAfterTearingDown)
 {
     // No run-time files in the working directory: fonts, background, shaders and icon are the
@@ -299,12 +327,12 @@ TEST(Application, CloseSignalsKeepIgnoresAndASecondCtrlCTakesTheLoadMarker)
     EXPECT_FALSE(std::filesystem::exists(ModelLoadMarkerPath()));
 }
 
-TEST(Program, WithoutOpenGL41ExitsZeroWithTheTwoLines)
+TEST(Program, WithoutOpenGL41OrADisplayExitsNonZero)
 {
     ProgramDirectory dir;
     ChildProgram program(dir.Path(), {{"MESA_GL_VERSION_OVERRIDE", "3.3"}, {"MESA_GLSL_VERSION_OVERRIDE", "330"}});
     ASSERT_TRUE(program.Wait(60.0)) << program.Out() << program.Err();
-    EXPECT_EQ(program.ExitCode(), 0) << program.Err();
+    EXPECT_EQ(program.ExitCode(), 1) << program.Err();
     ExpectInOrder(program.Err(), {
                                      "Error: GLFW window creation failed\n",
                                      "Error: Failed to initialize application window - error code: 5\n",
@@ -313,4 +341,10 @@ TEST(Program, WithoutOpenGL41ExitsZeroWithTheTwoLines)
     // The UI context was never initialised.
     EXPECT_EQ(program.Out().find("UI context initialized successfully"), std::string::npos);
     EXPECT_EQ(program.Out().find("Successfully created framebuffer"), std::string::npos);
+
+    ChildProgram headless(dir.Path(), {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+    ASSERT_TRUE(headless.Wait(60.0)) << headless.Out() << headless.Err();
+    EXPECT_EQ(headless.ExitCode(), 1) << headless.Err();
+    ExpectInOrder(headless.Err(), {"Error: GLFW initialization failed\n",
+                                   "Error: Failed to initialize application window - error code: 5\n"});
 }

@@ -285,20 +285,41 @@ TEST_F(LiveViewUi, EveryChannelInItsColourWithLegendPopup)
     EXPECT_EQ(ChannelPlotTypes, (std::vector<int>{0, 0}));
 }
 
-TEST_F(LiveViewUi, LabelsFollowTheNamesAndShortLabelListsLimitTheChannels)
+// Every channel is drawn, "Channel N" while it has no name, also when "Live View Settings" was not
+// drawn since the count changed; a count lowered the same way draws nothing that is gone.
+TEST_F(LiveViewUi, LabelsFollowTheNamesAndEveryChannelIsDrawn)
 {
     FillStore(5);
-    SetChannels(3);
-    ChannelDisplayNames = {"Temp", "", "Temp"};
+    SetChannelCount(3); // the Settings page never shown: no names at all
+    ShowIndividualPlot[2] = true;
     ui.RunFrames(2);
     ImPlotPlot* plot = FindPlot("Combined View");
     ASSERT_NE(plot, nullptr);
-    EXPECT_EQ(LegendNames(plot), (std::vector<std::string>{"Temp (1)", "Channel 2", "Temp (2)"}));
+    EXPECT_EQ(LegendNames(plot), (std::vector<std::string>{"Channel 1", "Channel 2", "Channel 3"}));
+    EXPECT_NE(ImGui::FindWindowByName("Channel 3 - Individual View"), nullptr);
 
-    // Fewer names than channels (the count raised while the section was not drawn).
+    ChannelDisplayNames = {"Temp", "", "Temp"};
+    ui.RunFrames(2);
+    EXPECT_EQ(LegendNames(plot), (std::vector<std::string>{"Temp (1)", "Channel 2", "Temp (2)"}));
     ChannelDisplayNames.resize(2);
     ui.RunFrames(2);
-    EXPECT_EQ(LegendNames(plot), (std::vector<std::string>{"Temp", "Channel 2"}));
+    EXPECT_EQ(LegendNames(plot), (std::vector<std::string>{"Temp", "Channel 2", "Channel 3"}));
+
+    // Lowered with names left for gone channels, the third channel's view in front: the frames
+    // before and after the reader fits the store report no error.
+    ChannelDisplayNames = {"Temp", "", ""};
+    ui.RunFrames(2);
+    ui.Click(Center(dock::GetDockSpaceTabRect(GetDashboardDockSpaceId(), "Channel 3 - Individual View")));
+    ASSERT_TRUE(ui.WindowActive("Channel 3 - Individual View"));
+    ConsoleCapture console;
+    SetChannelCount(1);
+    ui.RunFrames(2);
+    SetStore({0.0f, 1.0f}, {{1.0f, 2.0f}});
+    ui.RunFrames(2);
+    EXPECT_EQ(console.Out().find("[RENDER ERROR]"), std::string::npos) << console.Out();
+    EXPECT_FALSE(ui.WindowActive("Channel 3 - Individual View"));
+    ui.Click(Center(dock::GetDockSpaceTabRect(GetDashboardDockSpaceId(), LiveViewTitle)));
+    EXPECT_EQ(LegendNames(plot), (std::vector<std::string>{"Temp"}));
 }
 
 TEST_F(LiveViewUi, InconsistentSnapshotReportedEveryFrame)

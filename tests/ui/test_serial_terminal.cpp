@@ -18,6 +18,7 @@ namespace
 void ResetTerminal()
 {
     ClearTerminalLines();
+    TerminalLinesSaved = TerminalLinesAdded;
     TerminalMaxLines = 100;
     TerminalStatusMessage.clear();
     TerminalStatusOk = false;
@@ -28,7 +29,7 @@ void ResetTerminal()
 void AppendNumbered(int from, int to)
 {
     for (int n = from; n <= to; n++)
-        AppendTerminalLine({{(float)n}});
+        AppendTerminalLine(std::to_string(n) + ".0000 ");
 }
 
 std::string Numbered(int from, int to)
@@ -56,20 +57,30 @@ std::vector<uint8_t> Hex(const std::string& text, bool expected = true)
 
 } // namespace
 
-TEST(SerialTerminal, LineFormat)
+TEST(SerialTerminal, OneLinePerNewSample)
 {
     ResetTerminal();
-    AppendTerminalLine({});
-    EXPECT_TRUE(TerminalLines.empty());
+    EXPECT_EQ(MakeTerminalLine({{0.0f, 1.5f}, {2.0f, 3.0f}, {-0.25f, 7.0f}}, 1), "1.5000 3.0000 7.0000 ");
+    EXPECT_EQ(MakeTerminalLine({{0.0f, 1.5f}, {-0.25f, 7.0f}}, 0), "0.0000 -0.2500 ");
+    EXPECT_EQ(MakeTerminalLine({{123456.789f}}, 0), "123456.7891 ");
 
-    AppendTerminalLine({{0.0f, 1.5f}, {}, {-0.25f}});
-    AppendTerminalLine({{}, {}});
-    AppendTerminalLine({{123456.789f}});
-    ASSERT_EQ(TerminalLines.size(), 3u);
-    EXPECT_EQ(TerminalLines[0], "1.5000 -0.2500 ");
-    EXPECT_EQ(TerminalLines[1], "");
-    EXPECT_EQ(TerminalLines[2], "123456.7891 ");
-    EXPECT_EQ(JoinTerminalLines(), "1.5000 -0.2500 \n\n123456.7891 \n");
+    // Counted by the store's appended total: a frame without new samples adds nothing, a frame
+    // after many adds each of them, a frame after a trim adds only what the snapshot still holds.
+    TerminalSamplesShown = 40;
+    const std::vector<std::vector<float>> snapshot{{1, 2, 3, 4, 5}, {10, 20, 30, 40, 50}};
+    AppendTerminalSamples(snapshot, 40);
+    AppendTerminalSamples({}, 40);
+    EXPECT_TRUE(TerminalLines.empty());
+    AppendTerminalSamples(snapshot, 42);
+    AppendTerminalSamples(snapshot, 42);
+    EXPECT_EQ(JoinTerminalLines(), "4.0000 40.0000 \n5.0000 50.0000 \n");
+    AppendTerminalSamples(snapshot, 100);
+    EXPECT_EQ(TerminalLines.size(), 7u);
+    EXPECT_EQ(JoinTerminalLines(3), "3.0000 30.0000 \n4.0000 40.0000 \n5.0000 50.0000 \n");
+    // Samples without a channel make no line; they are seen all the same.
+    AppendTerminalSamples({}, 103);
+    AppendTerminalSamples(snapshot, 103);
+    EXPECT_EQ(TerminalLines.size(), 7u);
     ResetTerminal();
     EXPECT_EQ(JoinTerminalLines(), "");
 }
@@ -210,11 +221,13 @@ TEST(SerialTerminal, SaveAppendsAndReportsFailures)
     std::string message;
     EXPECT_TRUE(SaveTerminalLines(path, message));
     EXPECT_EQ(message, "Saved to " + path);
+    // Each line is saved once: the next Save appends only what came since.
     AppendNumbered(4, 4);
     EXPECT_TRUE(SaveTerminalLines(path, message));
-    EXPECT_EQ(ReadFile(path), Numbered(1, 3) + Numbered(1, 4));
+    EXPECT_EQ(ReadFile(path), Numbered(1, 4));
 
-    // A folder in the way: the file cannot be opened.
+    // A folder in the way: the file cannot be opened. A failed Save leaves its lines unsaved.
+    AppendNumbered(5, 6);
     const std::string folder = (dir / "folder").string();
     fs::create_directories(folder);
     EXPECT_FALSE(SaveTerminalLines(folder, message));
@@ -232,7 +245,13 @@ TEST(SerialTerminal, SaveAppendsAndReportsFailures)
     EXPECT_TRUE(TerminalStatusOk);
     EXPECT_EQ(TerminalStatusMessage, "Saved to " + path);
     EXPECT_EQ(TerminalStatusTime, 12.5);
-    EXPECT_EQ(ReadFile(path), Numbered(1, 3) + Numbered(1, 4) + Numbered(1, 4));
+    EXPECT_EQ(ReadFile(path), Numbered(1, 6));
+    // After Clear the new lines are written, once.
+    ClearTerminalLines();
+    AppendNumbered(7, 8);
+    SaveSerialTerminal(12.5);
+    SaveSerialTerminal(12.5);
+    EXPECT_EQ(ReadFile(path), Numbered(1, 8));
     fs::current_path(previous);
 
     // Shown for three seconds after the save, never before the first.

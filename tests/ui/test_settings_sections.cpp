@@ -153,6 +153,22 @@ TEST_F(SettingsSections, ChannelCountIsClampedRightAfterTheField)
     EXPECT_EQ(GetChannelCount(), 2);
     ASSERT_TRUE(ClickItem(ui, Channels("-"), true));
     EXPECT_EQ(GetChannelCount(), 0);
+
+    // While a recording runs its rows must match its header: the field and buttons do nothing.
+    SetChannelCount(2);
+    ASSERT_TRUE(StartCsvRecording("fixed.csv", GetCsvChannelNames()));
+    FrameText text;
+    ui.RunFrames(1);
+    EXPECT_TRUE(text.Contains("Stop the CSV recording to change the number of channels.")) << text.Last();
+    ClickItem(ui, Channels("+"));
+    ClickItem(ui, Channels(nullptr));
+    TypeText(ui, "3");
+    ui.PressKey(ImGuiKey_Enter);
+    EXPECT_EQ(GetChannelCount(), 2);
+    StopCsvRecording();
+    ASSERT_TRUE(ClickItem(ui, Channels("+")));
+    EXPECT_EQ(GetChannelCount(), 3);
+    EXPECT_FALSE(text.Contains("Stop the CSV recording"));
 }
 
 TEST_F(SettingsSections, CombosGiveTheWin32CodesAndNoPortHidesOpen)
@@ -289,6 +305,9 @@ TEST_F(SettingsSections, FailureMessageStaysUntilASuccessfulAttempt)
     FrameText text;
 
     // The state of an earlier failed open is shown on every frame.
+    LastOpenResult = SerialTimeoutsFailed;
+    ui.RunFrames(2);
+    EXPECT_TRUE(text.Contains("Error setting serial port timeouts")) << text.Last();
     LastOpenResult = SerialOpenFailed;
     ui.RunFrames(2);
     EXPECT_TRUE(text.Contains("Failed to open serial port")) << text.Last();

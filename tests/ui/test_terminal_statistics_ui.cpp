@@ -84,6 +84,7 @@ protected:
         ChannelDisplayNames.clear();
         ShowChannelStatistics = false;
         ClearTerminalLines();
+        TerminalLinesSaved = TerminalLinesAdded;
         TerminalMaxLines = 100;
         TerminalTxText.clear();
         TerminalSendOptions = TerminalSendOptionsState();
@@ -96,6 +97,14 @@ protected:
         std::lock_guard<std::mutex> lock(ChannelDataMutex);
         SampleTimes = times;
         ChannelHistories = channels;
+    }
+
+    // n samples of these values, appended as the reader appends them, 10 ms apart.
+    static void AddSamples(int n, const std::vector<float>& values)
+    {
+        std::lock_guard<std::mutex> lock(ChannelDataMutex);
+        for (int i = 0; i < n; i++)
+            AppendSample(values, SampleTimes.empty() ? 0.0f : SampleTimes.back() + 0.01f);
     }
 
     ImGuiWindow* Window(const char* name) { return ImGui::FindWindowByName(name); }
@@ -190,9 +199,11 @@ TEST_F(TerminalStatisticsUi, StopPlayAndSendThroughThePseudoTerminal)
         ASSERT_TRUE(device.WaitUntilRead()); // read within a step, which holds the store's lock
     };
 
+    // One line for each sample, none for a frame without one.
     sendSamples(1.5f, 5);
     EXPECT_GE(sampleCount(), 3u);
-    ui.RunFrames(1);
+    ui.RunFrames(3);
+    EXPECT_EQ(TerminalLines.size(), sampleCount());
     EXPECT_EQ(TerminalLines.back(), "1.5000 ");
 
     ClickStop();
@@ -202,8 +213,7 @@ TEST_F(TerminalStatisticsUi, StopPlayAndSendThroughThePseudoTerminal)
     const size_t lines = TerminalLines.size();
     ui.RunFrames(3);
     EXPECT_EQ(sampleCount(), paused);
-    EXPECT_EQ(TerminalLines.size(), lines + 3);
-    EXPECT_EQ(TerminalLines.back(), "1.5000 ");
+    EXPECT_EQ(TerminalLines.size(), lines);
 
     ClickPlay();
     EXPECT_FALSE(IsAcquisitionPaused());
@@ -211,6 +221,20 @@ TEST_F(TerminalStatisticsUi, StopPlayAndSendThroughThePseudoTerminal)
     EXPECT_GT(sampleCount(), paused);
     ui.RunFrames(1);
     EXPECT_EQ(TerminalLines.back(), "-2.2500 ");
+
+    // A burst far above 60 lines a second: every sample gets its line, in order.
+    TerminalMaxLines = 1000;
+    std::string burst, expected;
+    for (int i = 1; i <= 300; i++)
+    {
+        burst += std::to_string(i) + "\r\n";
+        expected += std::to_string(i) + ".0000 \n";
+    }
+    device.Send(burst);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (JoinTerminalLines(300) != expected && std::chrono::steady_clock::now() < end)
+        ui.RunFrames(1);
+    EXPECT_EQ(JoinTerminalLines(300), expected);
 
     // Typed into the field, sent with Enter; CR and LF are on by default.
     ui.Click(TerminalRow(1, 50));
@@ -254,34 +278,33 @@ TEST_F(TerminalStatisticsUi, StopPlayAndSendThroughThePseudoTerminal)
     ASSERT_TRUE(ui.SaveScreenshot(uitest::TestDirectory() + "/screenshots/terminal-send-failed.png"));
 }
 
-// Save appends the ring to serial_log.txt in the working directory, twice; Clear empties it.
+// Save appends to serial_log.txt in the working directory the lines no Save wrote before; Clear
+// empties the ring.
 TEST_F(TerminalStatisticsUi, SaveAppendsToTheLogAndClearEmpties)
 {
+    const std::string line = "2.5000 -1.0000 \n";
     SetChannelCount(2);
-    SetStore({0.0f}, {{2.5f}, {-1.0f}});
+    SetStore({}, {{}, {}});
+    AddSamples(3, {2.5f, -1.0f});
     ui.RunFrames(5);
+    EXPECT_EQ(TerminalLines.size(), 3u);
     ClickClear();
-    EXPECT_LE(TerminalLines.size(), 1u);
+    EXPECT_TRUE(TerminalLines.empty());
+    AddSamples(2, {2.5f, -1.0f});
     ui.RunFrames(4);
-    const size_t first = TerminalLines.size();
     ClickSave();
     const std::string path = dir.Path() + "/serial_log.txt";
     EXPECT_TRUE(TerminalStatusOk);
     EXPECT_EQ(TerminalStatusMessage, "Saved to " + path);
-    // The Save ran within the click's frames: the file holds the ring of that moment.
-    std::string text = ReadFile(path);
-    const size_t saved = text.size() / std::string("2.5000 -1.0000 \n").size();
-    EXPECT_EQ(text, Repeat("2.5000 -1.0000 \n", saved));
-    EXPECT_GE(saved, first);
+    EXPECT_EQ(ReadFile(path), Repeat(line, 2));
 
     ui.RunFrames(3);
     EXPECT_NE(FrameText::Last.find("Saved to " + path), std::string::npos);
+    AddSamples(1, {2.5f, -1.0f});
     ClickSave();
-    const std::string twice = ReadFile(path);
-    EXPECT_EQ(twice.substr(0, text.size()), text);
-    EXPECT_GT(twice.size(), 2 * text.size());
-    EXPECT_EQ(twice, Repeat("2.5000 -1.0000 \n", twice.size() / 16));
-    EXPECT_NE(FrameText::Last.find("Buffer: "), std::string::npos);
+    ClickSave();
+    EXPECT_EQ(ReadFile(path), Repeat(line, 3));
+    EXPECT_NE(FrameText::Last.find("Buffer: 3/100 lines"), std::string::npos);
     ASSERT_TRUE(ui.SaveScreenshot(uitest::TestDirectory() + "/screenshots/terminal-saved.png"));
 
     // Gone three seconds after the save.
@@ -333,8 +356,9 @@ TEST_F(TerminalStatisticsUi, StatisticsTableForKnownValues)
 TEST_F(TerminalStatisticsUi, BufferConfigPopupClampsCancelsAndApplies)
 {
     SetChannelCount(1);
-    SetStore({0.0f}, {{1.0f}});
-    ui.RunFrames(120); // the ring is full: 100 lines
+    SetStore({}, {{}});
+    AddSamples(120, {1.0f});
+    ui.RunFrames(2); // the ring is full: 100 lines
     ASSERT_EQ(TerminalLines.size(), 100u);
 
     // The "Config" button sits after the "Buffer: ..." text, below the Clear/Save row.
@@ -406,25 +430,32 @@ TEST_F(TerminalStatisticsUi, BufferConfigPopupClampsCancelsAndApplies)
     ui.Click(pos);
     ASSERT_EQ(g.OpenPopupStack.Size, 1);
     EXPECT_EQ(TerminalMaxLinesEdit, 50);
-    SetStore({0.0f}, {{2.0f}});
+    AddSamples(5, {2.0f});
     ui.Click(ImVec2(popup->DC.CursorStartPos.x + 15, buttonY)); // "Apply"
     EXPECT_EQ(g.OpenPopupStack.Size, 0);
     EXPECT_EQ(TerminalMaxLines, 50u);
     ASSERT_EQ(TerminalLines.size(), 50u);
-    // The frames after the click go on filling the new ring, oldest first.
+    // The newest lines are kept, oldest first.
     const std::string text = JoinTerminalLines();
     EXPECT_EQ(text.substr(0, 8), "1.0000 \n");
     EXPECT_EQ(text.substr(text.size() - 8), "2.0000 \n");
 }
 
-// The line view follows new lines while it is at the bottom, and stays where the user
-// scrolled it otherwise.
+// The line view follows new lines while it is at the bottom, also after another tab was shown,
+// and stays where the user scrolled it otherwise.
 TEST_F(TerminalStatisticsUi, LineViewFollowsOnlyAtTheBottom)
 {
     SetChannelCount(1);
-    SetStore({0.0f}, {{1.0f}});
+    SetStore({}, {{}});
     TerminalMaxLines = 1000;
-    ui.RunFrames(80);
+    auto frames = [&](int n) {
+        for (int i = 0; i < n; i++)
+        {
+            AddSamples(1, {(float)i});
+            ui.RunFrames(1);
+        }
+    };
+    frames(80);
 
     ImGuiWindow* w = Window(TerminalTitle);
     ImGuiWindow* lines = nullptr;
@@ -436,18 +467,32 @@ TEST_F(TerminalStatisticsUi, LineViewFollowsOnlyAtTheBottom)
     ASSERT_GT(lines->ScrollMax.y, 10 * line);
     EXPECT_GE(lines->Scroll.y, lines->ScrollMax.y - line);
 
+    // Another Dashboard tab in front for a while, then the terminal again: still following.
+    SelectTab("\xEF\x88\x81 Live View");
+    frames(20);
+    SelectTab(TerminalTitle);
+    frames(20);
+    EXPECT_GT(lines->ScrollMax.y, 80 * line);
+    EXPECT_GE(lines->Scroll.y, lines->ScrollMax.y - line);
+
     ui.MoveMouse(lines->Rect().GetCenter());
     ImGui::GetIO().AddMouseWheelEvent(0.0f, 5.0f);
-    ui.RunFrames(3);
+    frames(3);
     const float scrolledTo = lines->Scroll.y;
     EXPECT_LT(scrolledTo, lines->ScrollMax.y - 2 * line);
-    ui.RunFrames(30);
+    frames(30);
+    EXPECT_EQ(lines->Scroll.y, scrolledTo);
+    // Scrolled up, it stays there across a tab switch too.
+    SelectTab("\xEF\x88\x81 Live View");
+    SelectTab(TerminalTitle);
+    frames(3);
     EXPECT_EQ(lines->Scroll.y, scrolledTo);
 
+    ui.MoveMouse(lines->Rect().GetCenter());
     ImGui::GetIO().AddMouseWheelEvent(0.0f, -100.0f);
-    ui.RunFrames(3);
+    frames(3);
     const float max = lines->ScrollMax.y;
-    ui.RunFrames(30);
+    frames(30);
     EXPECT_GT(lines->ScrollMax.y, max);
     EXPECT_GE(lines->Scroll.y, lines->ScrollMax.y - line);
 }
