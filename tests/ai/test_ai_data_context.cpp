@@ -30,8 +30,7 @@ TEST(AIDataContext, NoChannelsAndEmptyHistories)
     SetStore({});
     EXPECT_EQ(Context({}), "No data streams currently active. Connect a serial device to see real-time data.");
 
-    // Channels set but no sample yet: no data, not channels that read normal.
-    SetStore({{}, {}});
+    SetStore({{}, {}}); // channels set, no sample yet: no data, not channels that read normal
     EXPECT_EQ(Context({"", ""}), "No data streams currently active. Connect a serial device to see real-time data.");
 }
 
@@ -44,14 +43,8 @@ TEST(AIDataContext, OneValueAndNegativeReadings)
     SetStore({{1.0f, -2.25f, 0.04f}});
     EXPECT_EQ(Context({""}), "STATUS: All data channels normal\n\nCurrent readings & averages:\n"
                              "- Channel 1: now=0.0, avg=-0.4, min=-2.2, max=1.0\n");
-}
-
-TEST(AIDataContext, AverageOfManyLargeValues)
-{
-    // Summed in float, the average drifts to 101316.0, below its own minimum.
-    SetStore({std::vector<float>(10000, 101325.0f)});
-    EXPECT_EQ(Context({"P"}), "STATUS: All data channels normal\n\nCurrent readings & averages:\n"
-                              "- P: now=101325.0, avg=101325.0, min=101325.0, max=101325.0\n");
+    SetStore({std::vector<float>(10000, 101325.0f)}); // a float sum gives avg=101316.0
+    EXPECT_NE(Context({""}).find("avg=101325.0,"), std::string::npos);
 }
 
 TEST(AIDataContext, RapidChangeWithoutDeviation)
