@@ -267,19 +267,23 @@ bool LlamaCppIntegration::LoadProgress(float, void* self)
 
 const char* const PromptTooLongText = "Error: Prompt too long for the model's context";
 
-// The text's tokens, by the library's two calls: the size query, then the
-// tokens. A text that needs no token (or more than an int can count) fails too.
+// The text's tokens. The buffer has room for a token per byte and the special
+// ones, so one call does it; a size query first would tokenise the text twice.
+// A text that needs no token (or more than an int can count) fails too.
 bool LlamaCppIntegration::Tokenize(const llama_vocab* vocab, const std::string& text, std::vector<llama_token>& tokens)
 {
     tokens.clear();
-    if (text.size() > (size_t)INT32_MAX)
+    if (text.size() > (size_t)INT32_MAX - 2)
         return false;
-    const int32_t query = backend->Tokenize(vocab, text.data(), (int32_t)text.size(), nullptr, 0, true, true);
-    if (query >= 0 || query == INT32_MIN)
-        return false;
-    tokens.assign((size_t)-query, 0);
-    const int32_t n = backend->Tokenize(vocab, text.data(), (int32_t)text.size(), tokens.data(), -query, true, true);
-    if (n <= 0 || n > -query)
+    tokens.resize(text.size() + 2);
+    int32_t n =
+        backend->Tokenize(vocab, text.data(), (int32_t)text.size(), tokens.data(), (int32_t)tokens.size(), true, true);
+    if (n < 0 && n != INT32_MIN)
+    {
+        tokens.resize((size_t)-n);
+        n = backend->Tokenize(vocab, text.data(), (int32_t)text.size(), tokens.data(), -n, true, true);
+    }
+    if (n <= 0 || (size_t)n > tokens.size())
     {
         tokens.clear();
         return false;
