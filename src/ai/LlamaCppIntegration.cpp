@@ -300,57 +300,44 @@ bool LlamaCppIntegration::FitPrompt(const llama_vocab* vocab, const LlamaPrompt&
                                     std::vector<llama_token>& tokens)
 {
     const std::string& data = prompt.data;
-    auto tokenizeKeeping = [&](size_t kept, std::vector<llama_token>& out) {
-        return Tokenize(vocab, prompt.head + data.substr(0, kept) + prompt.tail, out);
-    };
-    if (!tokenizeKeeping(data.size(), tokens))
+    auto keep = [&](size_t kept) { return Tokenize(vocab, prompt.head + data.substr(0, kept) + prompt.tail, tokens); };
+    if (!keep(data.size()))
         return false;
-    if ((int64_t)tokens.size() <= budget)
-        return true;
     const size_t whole = tokens.size();
+    if ((int64_t)whole <= budget)
+        return true;
+    if (!keep(0))
+        return false;
+    if ((int64_t)tokens.size() > budget)
+    {
+        std::cerr << "Prompt too long for the context: " << tokens.size()
+                  << " tokens without the data context, at most " << budget << " fit (context " << config.context_size
+                  << ")" << std::endl;
+        return false;
+    }
 
-    // Where data may be cut: at its start and after each of its line ends.
+    // The longest cut that fits, by bisection over the cuts after data's line
+    // ends: cuts[lo] fits, and cuts[hi] (the whole, past the end) does not.
     std::vector<size_t> cuts{0};
     for (size_t i = 0; i + 1 < data.size(); i++)
         if (data[i] == '\n')
             cuts.push_back(i + 1);
-    std::vector<llama_token> best;
-    if (!tokenizeKeeping(0, best))
-    {
-        tokens.clear();
-        return false;
-    }
-    if ((int64_t)best.size() > budget)
-    {
-        std::cerr << "Prompt too long for the context: " << best.size() << " tokens without the data context, at most "
-                  << budget << " fit (context " << config.context_size << ")" << std::endl;
-        tokens.swap(best);
-        return false;
-    }
-    // The longest cut that fits; a cut at 0 does.
     size_t lo = 0, hi = cuts.size();
-    std::vector<llama_token> tried;
     while (hi - lo > 1)
     {
         const size_t mid = (lo + hi) / 2;
-        if (!tokenizeKeeping(cuts[mid], tried))
-        {
-            tokens.clear();
+        if (!keep(cuts[mid]))
             return false;
-        }
-        if ((int64_t)tried.size() <= budget)
-        {
+        if ((int64_t)tokens.size() <= budget)
             lo = mid;
-            best.swap(tried);
-        }
         else
-        {
             hi = mid;
-        }
     }
+    // tokens are the last cut tried: cuts[lo] unless that one did not fit.
+    if ((int64_t)tokens.size() > budget && !keep(cuts[lo]))
+        return false;
     std::cerr << "Prompt too long for the context (" << whole << " tokens, at most " << budget << " fit): left out "
               << data.size() - cuts[lo] << " of " << data.size() << " bytes of the data context" << std::endl;
-    tokens.swap(best);
     return true;
 }
 
