@@ -96,11 +96,12 @@ TEST(CsvRecorder, RefusalsAndRestart)
     EXPECT_TRUE(WriteCsvRow(2.0, {3.0f, 4.0f}));
     StopCsvRecording();
 
-    // Told not to replace, it records to the first free suffixed name.
+    // Told not to replace, it records to the first free suffixed name. Stop writes the queued rows.
     CsvFile kept("first_2.csv");
     ASSERT_TRUE(StartCsvRecording(first.name, {"a"}, false));
-    EXPECT_EQ(GetCsvFileName(), kept.name);
+    EXPECT_TRUE(QueueCsvRow(1.0, {2.0f}));
     StopCsvRecording();
+    EXPECT_EQ(ReadFile(kept.name), "Timestamp,a\r\n1.000000,2.000000\r\n");
     EXPECT_EQ(ReadFile(first.name), "Timestamp,x,\"Temp, C\",\"say \"\"hi\"\"\",\"two\nlines\"\r\n"
                                     "2.000000,3.000000,4.000000\r\n");
 }
