@@ -177,6 +177,9 @@ bool FieldAccepted(float& value)
     return errno != ERANGE && end != token.c_str();
 }
 
+// Seconds since the time origin, pauses left out.
+double SampleTime(int64_t now) { return (double)(now - AcquisitionStartTime) / 1e9 - PausedSeconds; }
+
 // Missing and dropped channels repeat their newest value, or 0.0. The store
 // is trimmed once per step, so with a limit of 0 it may still hold rows here
 // that are no longer kept.
@@ -216,7 +219,7 @@ void FinishLine(size_t channel_count)
     for (size_t i = LineFieldCount; i < channel_count; i++)
         RowValues[i] = FillValue(i);
 
-    const double t = (double)(SteadyNowNs() - AcquisitionStartTime) / 1e9 - PausedSeconds;
+    const double t = SampleTime(SteadyNowNs());
     AppendSampleUntrimmed(RowValues, (float)t);
     RowsAppended = true;
     // Queued only while recording (asked under the recorder's own lock); the
@@ -353,7 +356,7 @@ void ProcessSerialInputLocked()
         if (!StoreFrozen)
             ClearStore();
         const int64_t now = SteadyNowNs();
-        RestartCsvTimeBase((double)(now - AcquisitionStartTime) / 1e9 - PausedSeconds);
+        RestartCsvTimeBase(SampleTime(now));
         AcquisitionStartTime = now;
         PausedSeconds = 0.0;
         PauseActive = false;
