@@ -24,9 +24,8 @@ void SetMaxPointsPerChannel(int max_points) { MaxPointsPerChannel.store(max_poin
 
 void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<float>>& channels)
 {
-    std::lock_guard<std::mutex> lock(ChannelDataMutex);
-    times = SampleTimes;
-    channels = ChannelHistories;
+    uint64_t appended;
+    GetChannelDataSnapshot(times, channels, appended);
 }
 
 void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<float>>& channels, uint64_t& appended)

@@ -37,14 +37,11 @@ bool LineSynced = false;
 // The field's digits, "-" and "."; a blank after a digit or "." is kept as
 // one space, so "1 2" is told from "12".
 std::string TokenBuffer;
-// The fields of the line so far that fall in a channel. A dropped field keeps
-// its place (its bit in LineAccepted clear); its channel is filled as a
-// missing one. Fields past the last channel only count as numbers.
-float LineValues[MaxChannelCount] = {};
-uint32_t LineAccepted = 0; // bit i: field i was accepted
-size_t LineFieldCount = 0;
-bool LineHasNumber = false; // some field of the line was accepted
+// The row of the current line, filled field by field: a dropped field keeps
+// its place, and its channel is filled as a missing one.
 std::vector<float> RowValues;
+size_t LineFieldCount = 0;
+bool LineIsSample = false;         // a channel got a number; with no channels, a field did
 size_t LineLength = 0;             // bytes of the current line so far
 bool OverlongLineReported = false; // one message per run of over-long lines
 uint64_t LineSession = 0;          // the port opening the bytes of the current line came from
@@ -72,9 +69,8 @@ void EmptyRing() { SerialRingBuffer = RingBuffer{}; }
 void ClearLine()
 {
     TokenBuffer.clear();
-    LineAccepted = 0;
     LineFieldCount = 0;
-    LineHasNumber = false;
+    LineIsSample = false;
     LineLength = 0;
 }
 
@@ -181,63 +177,49 @@ bool FieldAccepted(float& value)
     return errno != ERANGE && end != token.c_str();
 }
 
+// Seconds since the time origin, pauses left out.
+double SampleTime(int64_t now) { return (double)(now - AcquisitionStartTime) / 1e9 - PausedSeconds; }
+
+// Missing and dropped channels repeat their newest value, or 0.0. The store
+// is trimmed once per step, so with a limit of 0 it may still hold rows here
+// that are no longer kept.
+float FillValue(size_t channel)
+{
+    return GetMaxPointsPerChannel() > 0 && channel < ChannelHistories.size() && !ChannelHistories[channel].empty()
+               ? ChannelHistories[channel].back()
+               : 0.0f;
+}
+
 // Accepts a field of digits with at most one "." and at most one "-", which
 // must come first, and converts it as std::stof would; a range error drops it.
-// A dropped field still takes its channel's place.
-void ApplyFieldRule()
+// A dropped field still takes its channel's place; extra fields are dropped.
+void ApplyFieldRule(size_t channel_count)
 {
     float value = 0.0f;
-    if (FieldAccepted(value))
-    {
-        LineHasNumber = true;
-        if (LineFieldCount < MaxChannelCount)
-        {
-            LineValues[LineFieldCount] = value;
-            LineAccepted |= 1u << LineFieldCount;
-        }
-    }
+    const bool accepted = FieldAccepted(value);
+    if (LineFieldCount < channel_count)
+        RowValues[LineFieldCount] = accepted ? value : FillValue(LineFieldCount);
+    if (accepted && (LineFieldCount < channel_count || channel_count == 0))
+        LineIsSample = true;
     LineFieldCount++;
     TokenBuffer.clear();
 }
 
-bool ChannelAccepted(size_t i) { return i < MaxChannelCount && (LineAccepted >> i) & 1u; }
-
-// A line makes a sample when a channel gets a number from it; with no
-// channels, when it holds any number.
-bool LineIsSample(size_t channel_count)
-{
-    if (channel_count == 0)
-        return LineHasNumber;
-    for (size_t i = 0; i < channel_count; i++)
-        if (ChannelAccepted(i))
-            return true;
-    return false;
-}
-
 void FinishLine(size_t channel_count)
 {
-    ApplyFieldRule();
+    ApplyFieldRule(channel_count);
     LineSynced = false;
     OverlongLineReported = false;
     // A banner, a blank line, a column header or an error text is no sample.
-    if (!LineIsSample(channel_count))
+    if (!LineIsSample)
     {
         ClearLine();
         return;
     }
+    for (size_t i = LineFieldCount; i < channel_count; i++)
+        RowValues[i] = FillValue(i);
 
-    // Missing and dropped channels repeat their newest value, or 0.0; extra
-    // values are dropped. The store is trimmed once per step, so with a limit
-    // of 0 it may still hold rows here that are no longer kept.
-    const bool keeps_rows = GetMaxPointsPerChannel() > 0;
-    RowValues.resize(channel_count);
-    for (size_t i = 0; i < channel_count; i++)
-        RowValues[i] = ChannelAccepted(i) ? LineValues[i]
-                       : keeps_rows && i < ChannelHistories.size() && !ChannelHistories[i].empty()
-                           ? ChannelHistories[i].back()
-                           : 0.0f;
-
-    const double t = (double)(SteadyNowNs() - AcquisitionStartTime) / 1e9 - PausedSeconds;
+    const double t = SampleTime(SteadyNowNs());
     AppendSampleUntrimmed(RowValues, (float)t);
     RowsAppended = true;
     // Queued only while recording (asked under the recorder's own lock); the
@@ -287,7 +269,7 @@ void HandleByte(uint8_t byte, size_t channel_count)
         return;
     }
     if (byte == ',')
-        ApplyFieldRule();
+        ApplyFieldRule(channel_count);
     else if (IsDigit((char)byte) || byte == '-' || byte == '.')
         TokenBuffer.push_back((char)byte);
     else if ((byte == ' ' || byte == '\t') && !TokenBuffer.empty() &&
@@ -298,6 +280,7 @@ void HandleByte(uint8_t byte, size_t channel_count)
 // Every byte in the ring is parsed, every complete line becomes a sample.
 void ParseRing(size_t channel_count)
 {
+    RowValues.resize(channel_count);
     while (SerialRingBuffer.count > 0)
     {
         const uint8_t byte = SerialRingBuffer.bytes[SerialRingBuffer.tail];
@@ -373,7 +356,7 @@ void ProcessSerialInputLocked()
         if (!StoreFrozen)
             ClearStore();
         const int64_t now = SteadyNowNs();
-        RestartCsvTimeBase((double)(now - AcquisitionStartTime) / 1e9 - PausedSeconds);
+        RestartCsvTimeBase(SampleTime(now));
         AcquisitionStartTime = now;
         PausedSeconds = 0.0;
         PauseActive = false;

@@ -5,6 +5,7 @@
 #include "serial/SerialReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -17,26 +18,21 @@ namespace
 using Row = std::vector<float>;
 
 // A field is kept if, of its digits, "-" and ".", there is a digit, at most
-// one "." and at most one "-" that comes first, and no blank stands between a
-// digit or "." and more of them; it is converted as std::stof does, and
-// dropped when out of range.
+// one "." and at most one "-" that comes first, and nothing of them follows a
+// blank after a digit or "."; it is converted as std::stof does, and dropped
+// when out of range.
 bool FieldValue(const std::string& field, float& value)
 {
     std::string kept;
-    bool split = false;
     for (char c : field)
         if (std::string_view("0123456789-.").find(c) != std::string_view::npos)
-        {
-            if (split)
-                return false;
             kept += c;
-        }
         else if ((c == ' ' || c == '\t') && !kept.empty() && kept.back() != '-')
-            split = true;
+            kept += ' ';
     const size_t points = std::count(kept.begin(), kept.end(), '.');
     const size_t minus = std::count(kept.begin(), kept.end(), '-');
     if (kept.find_first_of("0123456789") == std::string::npos || points > 1 || minus > 1 ||
-        (minus == 1 && kept[0] != '-'))
+        (minus == 1 && kept[0] != '-') || kept.find_first_not_of(' ', kept.find(' ')) != std::string::npos)
         return false;
     try
     {
@@ -53,8 +49,6 @@ bool FieldValue(const std::string& field, float& value)
 // inside it count for nothing) and is dropped when longer than the limit;
 // bytes of 0x80 and above never reach the parser. Field n goes to channel n;
 // a dropped or missing field's channel repeats the newest stored value, or 0.
-// A line that gives no channel a number (with no channels: that holds no
-// number) makes no row.
 std::vector<Row> ExpectedRows(std::string bytes, size_t channels, bool keeps_rows)
 {
     std::erase_if(bytes, [](char c) { return (uint8_t)c >= 0x80; });
@@ -75,32 +69,32 @@ std::vector<Row> ExpectedRows(std::string bytes, size_t channels, bool keeps_row
         if (cr == std::string::npos)
             return rows;
 
+        Row row(channels, NAN); // NAN: no number for the channel yet
+        bool number = false;
         const std::string line = bytes.substr(lf + 1, length);
-        std::vector<bool> accepted;
-        Row values;
         size_t start = 0;
-        for (;;)
+        for (size_t n = 0;; n++)
         {
             const size_t comma = line.find(',', start);
-            float value = 0.0f;
-            accepted.push_back(FieldValue(line.substr(start, comma - start), value));
-            values.push_back(value);
+            float value;
+            if (FieldValue(line.substr(start, comma - start), value))
+            {
+                number = true;
+                if (n < channels)
+                    row[n] = value;
+            }
             if (comma == std::string::npos)
                 break;
             start = comma + 1;
         }
         at = cr + 1;
-
-        bool sample = channels == 0 && std::find(accepted.begin(), accepted.end(), true) != accepted.end();
-        Row row;
+        // A line that gives no channel a number (with no channels: that holds none) makes no row.
+        if (channels > 0 ? std::all_of(row.begin(), row.end(), [](float v) { return std::isnan(v); }) : !number)
+            continue;
         for (size_t i = 0; i < channels; i++)
-        {
-            const bool has = i < accepted.size() && accepted[i];
-            sample = sample || has;
-            row.push_back(has ? values[i] : keeps_rows && !rows.empty() ? rows.back()[i] : 0.0f);
-        }
-        if (sample)
-            rows.push_back(row);
+            if (std::isnan(row[i]))
+                row[i] = keeps_rows && !rows.empty() ? rows.back()[i] : 0.0f;
+        rows.push_back(row);
     }
 }
 
