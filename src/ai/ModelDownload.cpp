@@ -44,17 +44,7 @@ struct DownloadThreadList
 {
     std::mutex mutex;
     std::vector<std::thread> threads;
-    ~DownloadThreadList()
-    {
-        {
-            std::lock_guard<std::mutex> lock(downloadStateMutex);
-            DownloadGeneration++;
-        }
-        DownloadWake.notify_all();
-        for (std::thread& thread : threads)
-            if (thread.joinable())
-                thread.join();
-    }
+    ~DownloadThreadList() { StopModelDownload(); }
 };
 static DownloadThreadList DownloadThreads;
 
@@ -650,14 +640,9 @@ bool ModelManager::DownloadFile(const std::string& url, const std::string& outpu
 
     std::error_code ec;
     if (!fs::exists(temp, ec))
-    {
-        std::cout << "Download failed - file not found: " << outputPath << std::endl;
-        std::cout << "System command result code: " << result_code << std::endl;
-        downloadError = result_code != 0 ? command.error : "the server sent an empty file";
-        if (progress)
-            progress(0);
-        return false;
-    }
+        return fail("Download failed - file not found: " + outputPath +
+                        "\nSystem command result code: " + std::to_string(result_code),
+                    result_code != 0 ? command.error : "the server sent an empty file");
     const uintmax_t size = fs::file_size(temp, ec);
     if (ec)
         return fail("Download failed - cannot read file size: " + temp + " (" + ec.message() + ")",
