@@ -512,13 +512,7 @@ void AIChatPanel::RecordTried(const ModelFileChoice& choice)
     triedChoice = choice;
 }
 
-bool AIChatPanel::InitializeAI(int32_t* model)
-{
-    const ModelLoadResult load = LoadModel(-1);
-    if (model)
-        *model = load.choice.id;
-    return load.ready;
-}
+bool AIChatPanel::InitializeAI() { return LoadModel(-1).ready; }
 
 ModelLoadResult AIChatPanel::LoadModel(int id)
 {
