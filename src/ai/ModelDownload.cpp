@@ -87,6 +87,20 @@ bool IsModelDownloadThreadRunning() { return RunningDownloads.load() > 0; }
 
 static void ModelDownloadThread(uint64_t generation, int id);
 
+// Ends the shown download: its thread sees the new generation and stops.
+static void EndShownDownload()
+{
+    {
+        std::lock_guard<std::mutex> lock(downloadStateMutex);
+        DownloadGeneration++;
+        isDownloading = false;
+        downloadProgress = 0;
+        downloadStatus.clear();
+        downloadingModel = -1;
+    }
+    DownloadWake.notify_all();
+}
+
 void StartModelDownload()
 {
     const int32_t selected = GetSelectedModel();
@@ -126,26 +140,8 @@ void StartModelDownload()
     {
         RunningDownloads--;
         std::cerr << "Failed to start the download thread: " << e.what() << std::endl;
-        std::lock_guard<std::mutex> lock(downloadStateMutex);
-        isDownloading = false;
-        downloadProgress = 0;
-        downloadStatus.clear();
-        downloadingModel = -1;
+        EndShownDownload();
     }
-}
-
-// Ends the shown download: its thread sees the new generation and stops.
-static void EndShownDownload()
-{
-    {
-        std::lock_guard<std::mutex> lock(downloadStateMutex);
-        DownloadGeneration++;
-        isDownloading = false;
-        downloadProgress = 0;
-        downloadStatus.clear();
-        downloadingModel = -1;
-    }
-    DownloadWake.notify_all();
 }
 
 void CancelModelDownload()
