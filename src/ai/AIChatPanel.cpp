@@ -7,6 +7,7 @@
 #include "ui/DashboardSettings.h"
 
 #include <imgui_internal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -476,22 +477,18 @@ static std::string ResolveModelPath(const AIConfig& config, int id)
     return config.GetModelPath(id);
 }
 
-// Any file-system error counts as a missing file.
+// One stat a frame. Any error counts as a missing file.
 ModelFileState GetModelFileState(const std::string& path)
 {
     ModelFileState state;
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec) || ec)
-        return state;
-    const uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return state;
-    const std::filesystem::file_time_type changed = std::filesystem::last_write_time(path, ec);
-    if (ec)
+    struct stat info;
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return state;
     state.exists = true;
-    state.size = size;
-    state.changed = changed;
+    state.size = (uintmax_t)info.st_size;
+    const std::chrono::sys_time<std::chrono::nanoseconds> changed{std::chrono::seconds(info.st_mtim.tv_sec) +
+                                                                  std::chrono::nanoseconds(info.st_mtim.tv_nsec)};
+    state.changed = std::chrono::file_clock::from_sys(changed);
     return state;
 }
 
@@ -512,13 +509,7 @@ void AIChatPanel::RecordTried(const ModelFileChoice& choice)
     triedChoice = choice;
 }
 
-bool AIChatPanel::InitializeAI(int32_t* model)
-{
-    const ModelLoadResult load = LoadModel(-1);
-    if (model)
-        *model = load.choice.id;
-    return load.ready;
-}
+bool AIChatPanel::InitializeAI() { return LoadModel(-1).ready; }
 
 ModelLoadResult AIChatPanel::LoadModel(int id)
 {

@@ -93,8 +93,7 @@ public:
     std::string BuildDataContext(const std::vector<std::string>& labels);
 
     // Engine set-up, tear-down and the model switch.
-    // model, when given, receives the model id the settings chose for the load.
-    bool InitializeAI(int32_t* model = nullptr);
+    bool InitializeAI();
     // Loads model id (the settings' choice when negative) into a new engine.
     ModelLoadResult LoadModel(int id);
     void ShutdownAI();

@@ -7,6 +7,7 @@
 
 #include <imgui.h>
 
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
@@ -123,8 +124,16 @@ void AIStatusSection()
         ImGui::TextColored(AbsentColor, "Model Not Available");
     ImGui::Spacing();
     ImGui::Text("System Compatibility:");
-    // Measured every frame: the available memory changes while the program runs.
-    const SystemInfo info = manager.DetectSystemInfo();
+    // The available memory changes while the program runs: measured again each
+    // second, not each frame.
+    static SystemInfo info;
+    static std::chrono::steady_clock::time_point measured;
+    const auto now = std::chrono::steady_clock::now();
+    if (info.cpuName.empty() || now - measured >= std::chrono::seconds(1))
+    {
+        info = manager.DetectSystemInfo();
+        measured = now;
+    }
     ImGui::BulletText("RAM: %dGB available", info.availableRamGB);
     ImGui::BulletText("CPU: %s - Compatible", info.cpuName.c_str());
     // The models run on the processor; no GPU is used.

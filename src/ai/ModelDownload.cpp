@@ -44,17 +44,7 @@ struct DownloadThreadList
 {
     std::mutex mutex;
     std::vector<std::thread> threads;
-    ~DownloadThreadList()
-    {
-        {
-            std::lock_guard<std::mutex> lock(downloadStateMutex);
-            DownloadGeneration++;
-        }
-        DownloadWake.notify_all();
-        for (std::thread& thread : threads)
-            if (thread.joinable())
-                thread.join();
-    }
+    ~DownloadThreadList() { StopModelDownload(); }
 };
 static DownloadThreadList DownloadThreads;
 
@@ -97,6 +87,20 @@ bool IsModelDownloadThreadRunning() { return RunningDownloads.load() > 0; }
 
 static void ModelDownloadThread(uint64_t generation, int id);
 
+// Ends the shown download: its thread sees the new generation and stops.
+static void EndShownDownload()
+{
+    {
+        std::lock_guard<std::mutex> lock(downloadStateMutex);
+        DownloadGeneration++;
+        isDownloading = false;
+        downloadProgress = 0;
+        downloadStatus.clear();
+        downloadingModel = -1;
+    }
+    DownloadWake.notify_all();
+}
+
 void StartModelDownload()
 {
     const int32_t selected = GetSelectedModel();
@@ -136,26 +140,8 @@ void StartModelDownload()
     {
         RunningDownloads--;
         std::cerr << "Failed to start the download thread: " << e.what() << std::endl;
-        std::lock_guard<std::mutex> lock(downloadStateMutex);
-        isDownloading = false;
-        downloadProgress = 0;
-        downloadStatus.clear();
-        downloadingModel = -1;
+        EndShownDownload();
     }
-}
-
-// Ends the shown download: its thread sees the new generation and stops.
-static void EndShownDownload()
-{
-    {
-        std::lock_guard<std::mutex> lock(downloadStateMutex);
-        DownloadGeneration++;
-        isDownloading = false;
-        downloadProgress = 0;
-        downloadStatus.clear();
-        downloadingModel = -1;
-    }
-    DownloadWake.notify_all();
 }
 
 void CancelModelDownload()
@@ -650,14 +636,9 @@ bool ModelManager::DownloadFile(const std::string& url, const std::string& outpu
 
     std::error_code ec;
     if (!fs::exists(temp, ec))
-    {
-        std::cout << "Download failed - file not found: " << outputPath << std::endl;
-        std::cout << "System command result code: " << result_code << std::endl;
-        downloadError = result_code != 0 ? command.error : "the server sent an empty file";
-        if (progress)
-            progress(0);
-        return false;
-    }
+        return fail("Download failed - file not found: " + outputPath +
+                        "\nSystem command result code: " + std::to_string(result_code),
+                    result_code != 0 ? command.error : "the server sent an empty file");
     const uintmax_t size = fs::file_size(temp, ec);
     if (ec)
         return fail("Download failed - cannot read file size: " + temp + " (" + ec.message() + ")",

@@ -29,7 +29,7 @@ struct ModelDownloadState
     int32_t lastFailureModel = -1;
 };
 
-// One consistent copy of the four values, for drawing.
+// One consistent copy of the state, for drawing.
 ModelDownloadState GetModelDownloadState();
 
 // The "Download Selected Model" button: sets the state and starts the download

@@ -77,6 +77,16 @@ static bool QueryMemory(uint64_t& totalBytes, uint64_t& availableBytes)
     return true;
 }
 
+// The words of text, one blank between each.
+static std::string FoldBlanks(const std::string& text)
+{
+    std::istringstream words(text);
+    std::string folded, word;
+    while (words >> word)
+        folded += (folded.empty() ? "" : " ") + word;
+    return folded;
+}
+
 // The processor's own name: the first "model name" line (x86), else what other
 // architectures call it. Runs of blanks are folded; empty when none is given.
 std::string ParseCpuName(const std::string& cpuinfo)
@@ -89,18 +99,9 @@ std::string ParseCpuName(const std::string& cpuinfo)
         while (std::getline(in, line))
         {
             const size_t colon = line.find(':');
-            if (colon == std::string::npos)
+            if (colon == std::string::npos || FoldBlanks(line.substr(0, colon)) != key)
                 continue;
-            std::istringstream name_words(line.substr(0, colon));
-            std::string name, word;
-            while (name_words >> word)
-                name += (name.empty() ? "" : " ") + word;
-            if (name != key)
-                continue;
-            std::istringstream value_words(line.substr(colon + 1));
-            std::string value;
-            while (value_words >> word)
-                value += (value.empty() ? "" : " ") + word;
+            const std::string value = FoldBlanks(line.substr(colon + 1));
             if (!value.empty())
                 return value;
         }

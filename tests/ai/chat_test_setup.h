@@ -6,6 +6,8 @@
 #include "ai/AISettings.h"
 #include "fake_llama_backend.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,6 +26,14 @@ inline std::shared_ptr<FakeLlamaScript> ScriptReplying(const std::string& text)
         return OneHotLogits(n, step < (int)text.size() ? 3 + (unsigned char)text[(size_t)step] : 2);
     };
     return s;
+}
+
+// Opens the program's chat, as the main window does, and returns it.
+inline AIChatPanel& OpenChat()
+{
+    InitializeAIChat();
+    EXPECT_TRUE(AIChatPanelInstance);
+    return *AIChatPanelInstance;
 }
 
 class ChatDirectory
@@ -57,8 +67,7 @@ public:
         ReloadAISettingsQuietly();
     }
 
-    // Creates the catalogue file of a model id with `bytes` bytes, or a copy of
-    // `from`; written a minute ago, as a finished download or copy is.
+    // Creates the catalogue file of a model id with `bytes` bytes or a copy of `from`, written a minute ago.
     std::string ModelFile(int id, size_t bytes = 16, const std::string& from = "")
     {
         const std::string file = AIConfig().GetModelPath(id);

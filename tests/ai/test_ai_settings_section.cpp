@@ -87,13 +87,8 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_TRUE(text.Contains("AI Model Selection:"));
     EXPECT_TRUE(text.Contains("AI Status:"));
     EXPECT_TRUE(text.Contains("AI Configuration:"));
-    // This machine's figures, as the catalogue measures them.
-    const SystemInfo info = ModelManager().systemInfo;
-    EXPECT_TRUE(text.Contains("CPU: " + info.cpuName + " - Compatible"));
+    EXPECT_TRUE(text.Contains("CPU: " + ModelManager().systemInfo.cpuName + " - Compatible"));
     EXPECT_TRUE(text.Contains("GPU: not used - CPU mode"));
-    const size_t ram = text.Last().rfind("RAM: ", text.Last().find("GB available"));
-    ASSERT_NE(ram, std::string::npos);
-    EXPECT_NEAR(std::stoi(text.Last().substr(ram + 5)), info.availableRamGB, 1);
 
     // The 1B choice (model 2) with its file absent. Choosing lifts the block that a
     // crashed model load left.
@@ -131,8 +126,7 @@ TEST_F(AISettingsSectionTest, SwitchChoiceDownloadDisplayAndDelete)
     EXPECT_FALSE(s.isDownloading);
     EXPECT_EQ(s.downloadProgress, 0);
     EXPECT_TRUE(s.downloadStatus.empty());
-    // The cancelled download has ended: no thread comes back to reset the state.
-    EXPECT_EQ(s.downloadingModel, -1);
+    EXPECT_EQ(s.downloadingModel, -1); // the cancelled thread does not come back to reset it
     EXPECT_FALSE(text.Contains("Downloading model..."));
     EXPECT_TRUE(ItemDrawn(ui, AI("Download Selected Model")));
 

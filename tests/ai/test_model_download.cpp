@@ -11,7 +11,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <unistd.h>
@@ -23,6 +22,14 @@ namespace fs = std::filesystem;
 
 static const uint64_t MiB = 1048576;
 static const std::string PhiPath = "/TheBloke/phi-2-GGUF/resolve/main/phi-2.Q4_K_M.gguf";
+
+static std::set<std::string> Files(const fs::path& dir)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.insert(entry.path().filename().string());
+    return names;
+}
 
 class ModelDownloadTest : public testing::Test
 {
@@ -44,18 +51,6 @@ protected:
         fs::remove_all(dir);
     }
     std::string Out(const char* name) const { return (dir / "out" / name).string(); }
-    std::set<std::string> OutFiles() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir / "out"))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
-    static std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
     fs::path saved, dir;
     LocalHttpServer server;
     std::vector<int> reports;
@@ -90,7 +85,6 @@ TEST_F(ModelDownloadTest, ProgressGrowsAndALargeFileSucceeds)
     EXPECT_GE(reports[reports.size() - 2], 50) << out;
     EXPECT_NE(out.find("Debug: Matched Phi model pattern"), std::string::npos);
     EXPECT_NE(out.find("Expected size: 1700MB"), std::string::npos);
-    // It arrives in a temporary file beside the model, renamed when whole.
     EXPECT_NE(out.find("Download started - file detected: " + Out("phi2.gguf") + ".download-"), std::string::npos);
     EXPECT_NE(out.find("Debug: Server announced size = 41943040 bytes (40MB)"), std::string::npos) << out;
     EXPECT_NE(out.find("MB, expected: 40MB)"), std::string::npos) << out;
@@ -110,18 +104,15 @@ TEST_F(ModelDownloadTest, ProgressGrowsAndALargeFileSucceeds)
     EXPECT_NE(out.find("Download progress: 1% (size: "), std::string::npos) << out;
     EXPECT_NE(out.find("MB, expected: 1700MB)"), std::string::npos) << out;
     EXPECT_EQ(reports.back(), 100);
-    EXPECT_EQ(OutFiles(), (std::set<std::string>{"phi2.gguf", "quiet.gguf"}));
 }
 
 TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
 {
     ModelManager m;
 
-    // A model already on disk; no failure below touches it.
+    // A model that no failure below touches; a killed program's download (no such pid) goes.
     fs::create_directories(dir / "out");
-    const std::string model = "GGUF a model in use";
-    std::ofstream(Out("keep"), std::ios::binary) << model;
-    // Left by a program killed mid-download (no such process): the next download removes it.
+    std::ofstream(Out("keep")) << "GGUF a model in use";
     std::ofstream(Out("keep") + ".download-999999999-1") << "GGUF part";
 
     // Exactly 1 MiB is too small; one byte more succeeds. Nothing is left of the small one.
@@ -150,17 +141,6 @@ TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
     out = GetCapturedStdout();
     EXPECT_NE(out.find("Download failed - file too small: 300000 bytes"), std::string::npos) << out;
 
-    // A page in place of the model (2 MiB of HTML) fails, and says why.
-    HttpRoute page;
-    page.bodySize = 2 * MiB;
-    page.head = "<!DOCTYPE html>";
-    server.AddRoute("/page", page);
-    CaptureStdout();
-    EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/page", Out("keep"), nullptr));
-    out = GetCapturedStdout();
-    EXPECT_NE(out.find("Download failed - the file received is not a GGUF model"), std::string::npos) << out;
-    EXPECT_EQ(m.downloadError, "the file received is not a GGUF model");
-
     // 404: nothing is written.
     reports.clear();
     CaptureStdout();
@@ -168,7 +148,6 @@ TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
     out = GetCapturedStdout();
     EXPECT_NE(out.find("Download failed - file not found: " + Out("keep")), std::string::npos) << out;
     EXPECT_NE(out.find("System command result code: 22"), std::string::npos) << out;
-    EXPECT_NE(m.downloadError.find("404"), std::string::npos) << m.downloadError;
     EXPECT_EQ(reports, (std::vector<int>{0, 0}));
 
     // Refused connection.
@@ -188,10 +167,8 @@ TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
     EXPECT_FALSE(m.DownloadFile(server.BaseUrl() + "/cut", Out("keep"), nullptr));
     out = GetCapturedStdout();
     EXPECT_NE(out.find("Download failed - transfer incomplete"), std::string::npos) << out;
-
-    // The model is as it was, and no temporary file is left.
-    EXPECT_EQ(Read(Out("keep")), model);
-    EXPECT_EQ(OutFiles(), (std::set<std::string>{"keep", "more"}));
+    EXPECT_EQ(fs::file_size(Out("keep")), 19u); // as it was, and no temporary file is left
+    EXPECT_EQ(Files(dir / "out"), (std::set<std::string>{"keep", "more"}));
 
     // A directory that cannot be created: reported on standard error, no callback.
     std::ofstream(dir / "blocker").close();
@@ -218,7 +195,6 @@ TEST_F(ModelDownloadTest, ExpectedSizesFollowThePatterns)
     EXPECT_EQ(ExpectedDownloadSize("http://h/y", "/z"), 1700 * MiB);
     const std::string out = GetCapturedStdout();
     EXPECT_NE(out.find("Debug: Set expected_size to 2306867200 bytes (2200MB)"), std::string::npos);
-    EXPECT_NE(out.find("Debug: Matched Llama 3.2 1B pattern"), std::string::npos);
     EXPECT_NE(out.find("Debug: Matched Llama 3.2 8B pattern"), std::string::npos);
     EXPECT_NE(out.find("Debug: No pattern matched, using default size"), std::string::npos);
 }
@@ -248,16 +224,16 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     EXPECT_EQ(fs::file_size(m.GetModelInfo(0).localPath), 3 * MiB);
     fs::remove(m.GetModelInfo(0).localPath);
 
-    // The whole thread: start, statuses, the saved settings, the reset.
-    auto runThread = [] {
+    // The whole thread: start, statuses (those seen until `until`), the saved settings, the reset.
+    auto runThread = [](std::function<bool()> until = [] { return !IsModelDownloadThreadRunning(); }) {
         std::set<std::string> seen;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (IsModelDownloadThreadRunning() && std::chrono::steady_clock::now() < deadline)
+        while (!until() && std::chrono::steady_clock::now() < deadline)
         {
             seen.insert(GetModelDownloadState().downloadStatus);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        EXPECT_FALSE(IsModelDownloadThreadRunning());
+        EXPECT_TRUE(until());
         return seen;
     };
     SetSelectedModel(0);
@@ -313,89 +289,35 @@ TEST_F(ModelDownloadTest, CatalogueDownloadMarksTheRecordAndTheThreadSavesTheSet
     out = GetCapturedStdout();
     EXPECT_TRUE(statuses.count("Download failed!")) << out;
     EXPECT_NE(out.find("Model download failed!"), std::string::npos);
-    s = GetModelDownloadState();
-    EXPECT_FALSE(s.isDownloading);
-    EXPECT_NE(s.lastFailure.find("Download failed: The requested URL returned error: 404"), std::string::npos)
-        << s.lastFailure;
-    EXPECT_EQ(s.lastFailureModel, 2);
+    EXPECT_FALSE(GetModelDownloadState().isDownloading);
 
-    // Another model chosen during the download, with the chat open: no reload,
-    // and nothing blames the downloaded file.
+    // A new download replaces the model's name, not the data a reader holding it open (as the
+    // chat maps it) reads; with another model chosen meanwhile, it is not reloaded.
+    const fs::path path = m.GetModelInfo(0).localPath;
+    std::ofstream(path) << "GGUF the old model";
+    std::ifstream inUse(path);
     SetSelectedModel(0);
     CaptureStdout();
-    testing::internal::CaptureStderr();
     StartModelDownload();
     SetSelectedModel(2);
-    InitializeAIChat();
-    statuses = runThread();
-    ShutdownAIChat();
-    EXPECT_EQ(testing::internal::GetCapturedStderr().find("Error:"), std::string::npos);
-    out = GetCapturedStdout();
-    EXPECT_TRUE(statuses.count(DownloadedModelNotSelected)) << out;
-    EXPECT_NE(out.find(std::string(DownloadedModelNotSelected) + "\n"), std::string::npos);
-    EXPECT_EQ(out.find("Force reloading AI model..."), std::string::npos) << out;
-}
+    EXPECT_TRUE(runThread().count(DownloadedModelNotSelected));
+    EXPECT_EQ(fs::file_size(path), 3 * MiB);
+    EXPECT_EQ(Files(path.parent_path()), (std::set<std::string>{"phi-2.gguf"}));
+    std::getline(inUse, out);
+    EXPECT_EQ(out, "GGUF the old model");
 
-TEST_F(ModelDownloadTest, CancelAndExitStopTheTransferAndKeepTheModelInUse)
-{
-    // 200 MiB at 1 MiB per 20 ms: seconds of transfer, stopped long before its end.
+    // At exit the running download stops: its transfer ends and its temporary file goes.
     HttpRoute slow;
     slow.bodySize = 200 * MiB;
-    slow.chunkSize = MiB;
     slow.chunkDelayMs = 20;
     server.AddRoute(PhiPath, slow);
-    const std::string path = ModelManager().GetModelInfo(0).localPath;
-    auto waitFor = [](auto condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!condition() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return condition();
-    };
-    auto modelFiles = [&] {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path()))
-            names.insert(entry.path().filename().string());
-        return names;
-    };
-    auto progressing = [] { return GetModelDownloadState().downloadProgress >= 1; };
-
-    // A model in use (held open, as the chat maps it) while the same model is downloaded again.
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << "GGUF the old model";
-    std::ifstream inUse(path, std::ios::binary);
-    SetSelectedModel(0);
-    CaptureStdout();
-    StartModelDownload();
-    ASSERT_TRUE(waitFor(progressing));
-    // Cancel ends the transfer; a new download starts at once and completes.
-    CancelModelDownload();
-    HttpRoute whole;
-    whole.bodySize = 3 * MiB;
-    server.AddRoute(PhiPath, whole);
-    StartModelDownload();
-    EXPECT_TRUE(GetModelDownloadState().isDownloading);
-    EXPECT_TRUE(waitFor([] { return !IsModelDownloadThreadRunning(); }));
-    std::string out = GetCapturedStdout();
-    EXPECT_NE(out.find("Download cancelled - the transfer was stopped"), std::string::npos) << out;
-    EXPECT_NE(out.find("Model download cancelled\n"), std::string::npos) << out;
-    EXPECT_EQ(out.find("Model download completed successfully!"), out.rfind("Model download completed successfully!"));
-    EXPECT_NE(out.find("Model download completed successfully!"), std::string::npos) << out;
-    EXPECT_EQ(fs::file_size(path), 3 * MiB);
-    EXPECT_EQ(modelFiles(), (std::set<std::string>{"phi-2.gguf"}));
-    // The open file still reads the old model: the new one replaced the name, not the data.
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(inUse), std::istreambuf_iterator<char>()),
-              "GGUF the old model");
-
-    // At exit: the running download stops, its temporary file goes, no thread runs on.
-    server.AddRoute(PhiPath, slow);
     fs::remove(path);
-    CaptureStdout();
+    SetSelectedModel(0);
     StartModelDownload();
-    ASSERT_TRUE(waitFor(progressing));
+    runThread([] { return GetModelDownloadState().downloadProgress >= 1; });
     StopModelDownload();
     EXPECT_FALSE(IsModelDownloadThreadRunning());
+    EXPECT_TRUE(Files(path.parent_path()).empty());
     out = GetCapturedStdout();
     EXPECT_NE(out.find("Download cancelled - the transfer was stopped"), std::string::npos) << out;
-    EXPECT_TRUE(modelFiles().empty());
-    EXPECT_FALSE(GetModelDownloadState().isDownloading);
 }

@@ -62,7 +62,6 @@ TEST_F(ModelManagerTest, CatalogueRecordsAndPaths)
 
     const ModelInfo l8 = m.GetModelInfo(2);
     EXPECT_EQ(l8.name, "Llama 3.2 1B");
-    EXPECT_EQ(l8.description, "Compact model (1.2B parameters) - Fastest, smallest memory use");
     EXPECT_EQ(l8.localPath, models + "/llama3.2-8b/llama-3.2-8b-instruct.Q4_K_M.gguf");
     EXPECT_EQ(l8.expectedSizeMB, 800u);
     EXPECT_EQ(l8.threads, 12);
@@ -153,8 +152,6 @@ TEST_F(ModelManagerTest, SystemInformationFromThisMachine)
     EXPECT_LE(m.systemInfo.availableRamGB, m.systemInfo.totalRamGB);
     EXPECT_EQ(m.systemInfo.cpuCores, (int)std::thread::hardware_concurrency());
     EXPECT_EQ(m.systemInfo.cpuName.rfind(" cores)"), m.systemInfo.cpuName.size() - 7);
-    EXPECT_EQ(m.systemInfo.cpuName.find("Windows"), std::string::npos);
-    // The processor's own name, blanks folded; other architectures' keys; none.
     EXPECT_EQ(ParseCpuName("processor\t: 0\nvendor_id\t: GenuineIntel\nmodel\t\t: 165\n"
                            "model name\t: Intel(R) Core(TM)   i7-10850H CPU @ 2.70GHz\n"),
               "Intel(R) Core(TM) i7-10850H CPU @ 2.70GHz");

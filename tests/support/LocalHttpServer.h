@@ -29,8 +29,7 @@ struct HttpRoute
     int chunkDelayMs = 0;
     // Without it the body's end is the connection's close.
     bool announceLength = true;
-    // The body's first bytes; by default a GGUF file's magic.
-    std::string head = "GGUF";
+    std::string head = "GGUF"; // the first bytes of every chunk: a GGUF file's magic
 };
 
 class LocalHttpServer
@@ -142,16 +141,12 @@ private:
         std::vector<char> chunk(route.chunkSize);
         for (size_t i = 0; i < chunk.size(); i++)
             chunk[i] = (char)('a' + i % 26);
+        route.head.copy(chunk.data(), std::min(route.head.size(), chunk.size()));
         for (uint64_t sent = 0; sent < to_send && !stop;)
         {
             const size_t n = (size_t)std::min<uint64_t>(chunk.size(), to_send - sent);
-            if (sent == 0)
-                std::copy_n(route.head.begin(), std::min(route.head.size(), n), chunk.begin());
             if (!SendAll(fd, chunk.data(), n))
                 return;
-            if (sent == 0)
-                for (size_t i = 0; i < chunk.size(); i++)
-                    chunk[i] = (char)('a' + i % 26);
             sent += n;
             if (route.chunkDelayMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(route.chunkDelayMs));
