@@ -9,12 +9,9 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -195,46 +192,27 @@ TEST(Application, CloseEndsTheLoopAndResizeRepaints)
     // The window manager's close request ends the loop after the current frame.
     const unsigned long own_window = uitest::FindWindowOfProcess(getpid(), 10.0);
     ASSERT_NE(own_window, 0u);
-    uitest::SendWindowClose(own_window);
-    ui.App().RunLoop();
-    EXPECT_FALSE(ui.Window().IsRunning());
-}
-
-// At most 60 frames a second, also while events keep ending the wait early.
-TEST(Application, FrameRateIsAtMostSixty)
-{
-    ProgramDirectory dir;
-    ConsoleCapture console;
-    UiHarness ui;
-    ASSERT_TRUE(ui.HasWindow());
-    const unsigned long own_window = uitest::FindWindowOfProcess(getpid(), 10.0);
-    ASSERT_NE(own_window, 0u);
     std::thread waker([own_window] {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        while (std::chrono::steady_clock::now() < end)
-        {
+        for (int i = 0; i < 500; i++, usleep(1000))
             glfwPostEmptyEvent();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
         uitest::SendWindowClose(own_window);
     });
-    const int frames = ImGui::GetFrameCount();
+    const int start_frame = ImGui::GetFrameCount();
     const double start = glfwGetTime();
     ui.App().RunLoop();
-    const double elapsed = glfwGetTime() - start;
     waker.join();
-    EXPECT_LE(ImGui::GetFrameCount() - frames, (int)(elapsed * 60.0) + 1) << elapsed << " s";
+    // At most 60 frames a second, also while events keep ending the wait early.
+    EXPECT_LE(ImGui::GetFrameCount() - start_frame, (int)((glfwGetTime() - start) * 60.0) + 1);
+    EXPECT_FALSE(ui.Window().IsRunning());
 }
 
 TEST(Program, ClosedByTheUserExitsZeroAfterTearingDown)
 {
     // No run-time files in the working directory: fonts, background, shaders and icon are the
-    // ones beside the program, also with someone else's "fonts" folder one level up.
+    // ones beside the program, also with someone else's "fonts" folders here and one level up.
     ProgramDirectory dir(false);
-    std::filesystem::create_directories(dir.Path() + "/fonts");
-    std::ofstream(dir.Path() + "/fonts/Other.ttf") << "not ours";
-    std::filesystem::create_directories(dir.Path() + "/work");
-    ChildProgram program(dir.Path() + "/work");
+    std::filesystem::create_directories(dir.Path() + "/fonts/fonts");
+    ChildProgram program(dir.Path() + "/fonts");
     const unsigned long window = program.FindWindow(60.0);
     ASSERT_NE(window, 0u) << program.Out() << program.Err();
     // Let it run some frames, then close it as a user does.
@@ -275,51 +253,23 @@ TEST(Program, SurvivesAClosedConsole)
     }
 }
 
-TEST(Program, CtrlCTermAndHangUpEndThroughTheShutDown)
-{
-    // Each ends the frame loop, so the layout is saved and everything is torn down as on a close.
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
-    {
-        ProgramDirectory dir;
-        ChildProgram program(dir.Path());
-        ASSERT_NE(program.FindWindow(60.0), 0u) << program.Err();
-        kill(program.Pid(), signal_number);
-        // A closed terminal may send SIGHUP twice, a service stop SIGTERM to every process:
-        // only a second Ctrl+C cuts the shut-down short.
-        if (signal_number != SIGINT)
-            kill(program.Pid(), signal_number);
-        ASSERT_TRUE(program.Wait(60.0)) << program.Err();
-        EXPECT_EQ(program.ExitCode(), 0) << signal_number << program.Err();
-        ExpectInOrder(program.Out(),
-                      {std::string("Received SIG") + sigabbrev_np(signal_number) + ", closing the window\n",
-                       "UI context terminated successfully\n"});
-        EXPECT_TRUE(std::ifstream(dir.Path() + "/imgui.ini").good()) << "the layout was not saved";
-    }
-}
-
-TEST(Application, CloseSignalsKeepIgnoresAndASecondCtrlCTakesTheLoadMarker)
+TEST(Application, CloseSignalsKeepIgnoresAndOnlyASecondCtrlCEndsAtOnce)
 {
     // In a child of ours: the handlers are process-wide and the last signal ends the process.
     ProgramDirectory dir;
     const pid_t child = fork();
     if (child == 0)
     {
-        std::signal(SIGHUP, SIG_IGN);     // as under nohup
-        prctl(PR_SET_PDEATHSIG, SIGKILL); // as under scripts/run's build root
+        std::signal(SIGHUP, SIG_IGN); // as under nohup
         InstallCloseSignalHandlers();
-        int parent_death = 0;
-        prctl(PR_GET_PDEATHSIG, &parent_death);
-        if (parent_death != SIGTERM)
+        // A closed terminal may send SIGHUP twice, a service stop SIGTERM to every process: only a
+        // second Ctrl+C ends at once.
+        for (int signal_number : {SIGHUP, SIGTERM, SIGTERM})
+            raise(signal_number);
+        if (CloseSignalReceived() != SIGTERM || !WriteModelLoadMarker("model.gguf"))
             _exit(1);
-        raise(SIGHUP);
-        raise(SIGTERM);
-        if (CloseSignalReceived() != SIGTERM)
-            _exit(2);
-        // A second Ctrl+C during a model load ends at once, and the next start loads the model.
-        if (!WriteModelLoadMarker("model.gguf"))
-            _exit(3);
-        raise(SIGINT);
-        _exit(4);
+        raise(SIGINT); // during a model load: the next start loads the model
+        _exit(2);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -327,7 +277,7 @@ TEST(Application, CloseSignalsKeepIgnoresAndASecondCtrlCTakesTheLoadMarker)
     EXPECT_FALSE(std::filesystem::exists(ModelLoadMarkerPath()));
 }
 
-TEST(Program, WithoutOpenGL41OrADisplayExitsNonZero)
+TEST(Program, WithoutOpenGL41ExitsOneWithTheTwoLines)
 {
     ProgramDirectory dir;
     ChildProgram program(dir.Path(), {{"MESA_GL_VERSION_OVERRIDE", "3.3"}, {"MESA_GLSL_VERSION_OVERRIDE", "330"}});
@@ -341,10 +291,4 @@ TEST(Program, WithoutOpenGL41OrADisplayExitsNonZero)
     // The UI context was never initialised.
     EXPECT_EQ(program.Out().find("UI context initialized successfully"), std::string::npos);
     EXPECT_EQ(program.Out().find("Successfully created framebuffer"), std::string::npos);
-
-    ChildProgram headless(dir.Path(), {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
-    ASSERT_TRUE(headless.Wait(60.0)) << headless.Out() << headless.Err();
-    EXPECT_EQ(headless.ExitCode(), 1) << headless.Err();
-    ExpectInOrder(headless.Err(), {"Error: GLFW initialization failed\n",
-                                   "Error: Failed to initialize application window - error code: 5\n"});
 }
