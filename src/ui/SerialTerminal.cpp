@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iomanip>
 #include <sstream>
+#include <utility>
 
 uint64_t TerminalHead = 0;
 bool TerminalWrapped = false;
@@ -65,17 +66,17 @@ void AppendTerminalSamples(const std::vector<std::vector<float>>& snapshotHistor
         AppendTerminalLine(MakeTerminalLine(snapshotHistories, k));
 }
 
-void AppendTerminalLine(const std::string& line)
+void AppendTerminalLine(std::string line)
 {
     if (TerminalLines.size() >= TerminalMaxLines)
     {
-        TerminalLines[TerminalHead] = line;
+        TerminalLines[TerminalHead] = std::move(line);
         TerminalHead = (TerminalHead + 1) % TerminalMaxLines;
         TerminalWrapped = true;
     }
     else
     {
-        TerminalLines.push_back(line);
+        TerminalLines.push_back(std::move(line));
     }
     TerminalLinesAdded++;
 }
