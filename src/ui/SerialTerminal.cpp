@@ -81,6 +81,13 @@ void AppendTerminalLine(std::string line)
     TerminalLinesAdded++;
 }
 
+const std::string& TerminalLineAt(size_t i)
+{
+    const size_t count = TerminalLines.size();
+    const size_t start = TerminalWrapped && count == TerminalMaxLines ? TerminalHead % count : 0;
+    return TerminalLines[(start + i) % count];
+}
+
 std::string JoinTerminalLines(size_t newest)
 {
     std::string text;
@@ -89,10 +96,9 @@ std::string JoinTerminalLines(size_t newest)
     const size_t count = TerminalLines.size();
     newest = std::min(newest, count);
     text.reserve(newest * 50);
-    const size_t start = TerminalWrapped && count == TerminalMaxLines ? TerminalHead % count : 0;
     for (size_t i = count - newest; i < count; i++)
     {
-        text += TerminalLines[(start + i) % count];
+        text += TerminalLineAt(i);
         text += "\n";
     }
     return text;
@@ -370,8 +376,14 @@ void RenderSerialTerminal()
         if (TerminalShownFrame == ImGui::GetFrameCount() - 1)
             TerminalFollowing = ImGui::GetScrollY() >= ImGui::GetScrollMaxY();
         TerminalShownFrame = ImGui::GetFrameCount();
-        const std::string text = JoinTerminalLines();
-        ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
+        // Only the lines in sight are laid out, one text line apart, as one block of text would be.
+        ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(ImGui::GetStyle().ItemSpacing.x, 0.0f));
+        ImGuiListClipper clipper;
+        clipper.Begin((int)TerminalLines.size());
+        while (clipper.Step())
+            for (int i = clipper.DisplayStart; i < clipper.DisplayEnd; i++)
+                ImGui::TextUnformatted(TerminalLineAt((size_t)i).c_str());
+        ImGui::PopStyleVar();
         if (TerminalFollowing)
             ImGui::SetScrollHereY(1.0f);
     }
