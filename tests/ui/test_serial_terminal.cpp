@@ -191,8 +191,7 @@ TEST(SerialTerminal, SendReachesTheDeviceByteForByte)
     for (int i = 0; i < 1000 && cut == TerminalSendSent; i++)
         cut = SendTerminalTextResult(std::string(511, 't'), true, true, false);
     const std::string message = TerminalSendMessage(cut);
-    EXPECT_EQ(message.rfind("Send failed: only ", 0), 0u) << message;
-    EXPECT_NE(message.find(" of 513 bytes were sent"), std::string::npos) << message;
+    EXPECT_TRUE(message.starts_with("Send failed: only ") && message.ends_with(" of 513 bytes were sent")) << message;
 
     SetSerialPortOpen(false);
     CloseSerialPort();
