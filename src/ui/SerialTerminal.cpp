@@ -11,12 +11,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iomanip>
-#include <sstream>
 #include <utility>
 
 uint64_t TerminalHead = 0;
@@ -43,12 +42,17 @@ void UpdateSerialTerminal(const std::vector<std::vector<float>>& snapshotHistori
 
 std::string MakeTerminalLine(const std::vector<std::vector<float>>& snapshotHistories, size_t k)
 {
-    std::ostringstream line;
-    line << std::fixed << std::setprecision(4);
+    // Made for every new sample: printf's "%.4f" writes what a fixed ostream of precision 4 would,
+    // without a stream per line. The largest float takes 46 characters.
+    std::string line;
+    char value[64];
     for (const std::vector<float>& values : snapshotHistories)
         if (k < values.size())
-            line << values[k] << " ";
-    return line.str();
+        {
+            snprintf(value, sizeof(value), "%.4f ", (double)values[k]);
+            line += value;
+        }
+    return line;
 }
 
 void AppendTerminalSamples(const std::vector<std::vector<float>>& snapshotHistories, uint64_t samplesAppended)
