@@ -11,12 +11,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iomanip>
-#include <sstream>
+#include <utility>
 
 uint64_t TerminalHead = 0;
 bool TerminalWrapped = false;
@@ -42,12 +42,17 @@ void UpdateSerialTerminal(const std::vector<std::vector<float>>& snapshotHistori
 
 std::string MakeTerminalLine(const std::vector<std::vector<float>>& snapshotHistories, size_t k)
 {
-    std::ostringstream line;
-    line << std::fixed << std::setprecision(4);
+    // Made for every new sample: printf's "%.4f" writes what a fixed ostream of precision 4 would,
+    // without a stream per line. The largest float takes 46 characters.
+    std::string line;
+    char value[64];
     for (const std::vector<float>& values : snapshotHistories)
         if (k < values.size())
-            line << values[k] << " ";
-    return line.str();
+        {
+            snprintf(value, sizeof(value), "%.4f ", (double)values[k]);
+            line += value;
+        }
+    return line;
 }
 
 void AppendTerminalSamples(const std::vector<std::vector<float>>& snapshotHistories, uint64_t samplesAppended)
@@ -65,19 +70,26 @@ void AppendTerminalSamples(const std::vector<std::vector<float>>& snapshotHistor
         AppendTerminalLine(MakeTerminalLine(snapshotHistories, k));
 }
 
-void AppendTerminalLine(const std::string& line)
+void AppendTerminalLine(std::string line)
 {
     if (TerminalLines.size() >= TerminalMaxLines)
     {
-        TerminalLines[TerminalHead] = line;
+        TerminalLines[TerminalHead] = std::move(line);
         TerminalHead = (TerminalHead + 1) % TerminalMaxLines;
         TerminalWrapped = true;
     }
     else
     {
-        TerminalLines.push_back(line);
+        TerminalLines.push_back(std::move(line));
     }
     TerminalLinesAdded++;
+}
+
+const std::string& TerminalLineAt(size_t i)
+{
+    const size_t count = TerminalLines.size();
+    const size_t start = TerminalWrapped && count == TerminalMaxLines ? TerminalHead % count : 0;
+    return TerminalLines[(start + i) % count];
 }
 
 std::string JoinTerminalLines(size_t newest)
@@ -88,10 +100,9 @@ std::string JoinTerminalLines(size_t newest)
     const size_t count = TerminalLines.size();
     newest = std::min(newest, count);
     text.reserve(newest * 50);
-    const size_t start = TerminalWrapped && count == TerminalMaxLines ? TerminalHead % count : 0;
     for (size_t i = count - newest; i < count; i++)
     {
-        text += TerminalLines[(start + i) % count];
+        text += TerminalLineAt(i);
         text += "\n";
     }
     return text;
@@ -369,8 +380,14 @@ void RenderSerialTerminal()
         if (TerminalShownFrame == ImGui::GetFrameCount() - 1)
             TerminalFollowing = ImGui::GetScrollY() >= ImGui::GetScrollMaxY();
         TerminalShownFrame = ImGui::GetFrameCount();
-        const std::string text = JoinTerminalLines();
-        ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
+        // Only the lines in sight are laid out, one text line apart, as one block of text would be.
+        ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(ImGui::GetStyle().ItemSpacing.x, 0.0f));
+        ImGuiListClipper clipper;
+        clipper.Begin((int)TerminalLines.size());
+        while (clipper.Step())
+            for (int i = clipper.DisplayStart; i < clipper.DisplayEnd; i++)
+                ImGui::TextUnformatted(TerminalLineAt((size_t)i).c_str());
+        ImGui::PopStyleVar();
         if (TerminalFollowing)
             ImGui::SetScrollHereY(1.0f);
     }

@@ -43,7 +43,9 @@ void AppendTerminalSamples(const std::vector<std::vector<float>>& snapshotHistor
 // The line of sample k of the snapshot: each channel's value at k, each followed by a blank.
 std::string MakeTerminalLine(const std::vector<std::vector<float>>& snapshotHistories, size_t k);
 // Puts one line into the ring, overwriting the oldest once it is full.
-void AppendTerminalLine(const std::string& line);
+void AppendTerminalLine(std::string line);
+// Line i of the ring, counted from the oldest.
+const std::string& TerminalLineAt(size_t i);
 // The newest lines (all by default) in chronological order, each followed by "\n".
 std::string JoinTerminalLines(size_t newest = SIZE_MAX);
 // How many of the ring's newest lines no Save has written yet.

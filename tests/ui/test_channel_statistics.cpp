@@ -64,11 +64,9 @@ TEST(ChannelStatistics, KnownValuesOneValueEqualValuesNegatives)
     EXPECT_EQ(rows[1].average, 1000.3f);
     EXPECT_EQ(rows[2].average, 20000002.0f);
 
-    // Extremes of opposite sign: the range is larger than any float, and still shown as a number.
+    // Extremes of opposite sign: a range beyond any float is still shown as a number.
     rows = ComputeChannelStatistics({}, {{3.4e38f, -3.4e38f}}, 1, {});
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].range, 2.0 * (double)3.4e38f);
-    EXPECT_EQ(FormatFloat3(rows[0].range).find("inf"), std::string::npos) << FormatFloat3(rows[0].range);
+    EXPECT_EQ(FormatFloat3(rows.at(0).range).find("inf"), std::string::npos);
 }
 
 TEST(ChannelStatistics, RowsLabelsAndTimeSpan)

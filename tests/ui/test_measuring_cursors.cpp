@@ -122,14 +122,8 @@ TEST(CursorTooltips, CombinedPlotTexts)
     cursor2Time = 1.25;
     EXPECT_EQ(DualCursorTooltip(2, {}, times, histories), "Cursor 2 - Time: 1.250000s\n"
                                                           "\xCE\x94T: 1.750000s\n---\n");
-    // A cursor outside the data reads nothing, and the other cursor shows no difference to it.
-    EXPECT_EQ(CursorSampleIndex(times, 0.999), -1);
-    EXPECT_EQ(CursorSampleIndex(times, 3.001), -1);
-    EXPECT_EQ(CursorSampleIndex(times, 3.0), 2);
-    EXPECT_EQ(CursorSampleIndex({}, 0.0), -1);
+    // A cursor outside the data reads nothing: the other cursor shows no difference to it.
     cursor1Time = 5.0;
-    EXPECT_EQ(DualCursorTooltip(1, labels, times, histories), "Cursor 1 - Time: 5.000000s\n"
-                                                              "\xCE\x94T: 3.750000s\n---\n");
     EXPECT_EQ(DualCursorTooltip(2, labels, times, histories), "Cursor 2 - Time: 1.250000s\n"
                                                               "\xCE\x94T: 3.750000s\n---\n"
                                                               "Channel 1: 5.000000\nTemp: 10.000000\n");
@@ -153,11 +147,6 @@ TEST(CursorTooltips, IndividualAndSingleTexts)
     cursor1Time = 3.0;
     EXPECT_EQ(IndividualDualCursorTooltip(1, "B", times, histories), "Time: 3.000000s\n");
     EXPECT_EQ(IndividualDualCursorTooltip(5, "X", times, histories), "Time: 3.000000s\n");
-    cursor1Time = 0.5;
-    EXPECT_EQ(IndividualDualCursorTooltip(0, "Volts", times, histories), "Time: 0.500000s\n");
-    cursor1Time = 1.1;
-    cursor2Time = 3.5;
-    EXPECT_EQ(IndividualDualCursorTooltip(0, "Volts", times, histories), "Time: 1.100000s\nVolts: 5.000000");
 
     EXPECT_EQ(SingleCursorTooltip(1, {"", ""}, times, histories), "Time: 1.500000s\nChannel 1: 2.250000\n");
     EXPECT_EQ(SingleCursorTooltip(0, {"", "B"}, times, histories),
