@@ -205,7 +205,7 @@ std::string CannedChatReply(const std::string& question, const std::string& cont
             c = (char)(c - 'A' + 'a');
     auto has = [&lower](const char* word) { return lower.find(word) != std::string::npos; };
 
-    if (has("hello") || has("hi"))
+    if (IsGreeting(lower))
         return "Hello! I'm your AI assistant. " + context +
                " Once you connect a serial device and start receiving data, I'll be able to help you analyze your "
                "data streams.";
