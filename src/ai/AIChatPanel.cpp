@@ -657,7 +657,8 @@ void AIChatPanel::RestorePreviousModel(const ModelFileChoice& previous, const Mo
 
 void AIChatPanel::CheckModelSwitch()
 {
-    ReloadAISettingsQuietly();
+    // Every frame: one stat of the settings file and one of the chosen model's.
+    ReloadAISettingsIfChanged();
     const AIConfig config = GetAIConfig();
     ModelFileChoice want;
     want.id = config.modelId;
@@ -679,8 +680,8 @@ void AIChatPanel::CheckModelSwitch()
         return;
     }
     // A refused model is tried again once the user has chosen or downloaded a model.
-    const bool refusalLifted = loadRefused.load() && ReadModelLoadMarker().empty();
-    if (want == tried && !refusalLifted)
+    std::error_code error;
+    if (want == tried && !(loadRefused.load() && !std::filesystem::exists(ModelLoadMarkerPath(), error)))
         return;
     if (want.file.exists && !ModelFileSettled(want))
         return;
