@@ -687,6 +687,10 @@ void AIChatPanel::CheckModelSwitch()
         return;
 
     const bool newChoice = want.id != tried.id || want.path != tried.path;
+    // Another model than the one the chat ran is a switch, also when its file
+    // only appeared after the switch to it failed; the same model's changed
+    // file is a reload. A chat that never ran one goes by the last try.
+    const bool switching = loaded.id >= 0 ? want.id != loaded.id || want.path != loaded.path : newChoice;
     if (!want.file.exists || want.file.size == 0)
     {
         RecordTried(want);
@@ -709,12 +713,12 @@ void AIChatPanel::CheckModelSwitch()
     const ModelLoadResult load = LoadModel(want.id);
     if (load.ready)
     {
-        AddReadyMessage(newChoice ? SwitchedText : ReloadedText);
+        AddReadyMessage(switching ? SwitchedText : ReloadedText);
         return;
     }
     if (load.stopped)
         return;
-    AddMessage(newChoice ? SwitchFailedText : ReloadFailedText, false);
+    AddMessage(switching ? SwitchFailedText : ReloadFailedText, false);
     RestorePreviousModel(working ? loaded : ModelFileChoice(), load);
 }
 
