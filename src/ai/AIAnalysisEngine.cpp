@@ -67,10 +67,29 @@ static std::string Lowered(const std::string& text)
     return lower;
 }
 
+// Letters, digits and the bytes of UTF-8 sequences make up words.
+static bool IsWordByte(char c) { return std::isalnum((unsigned char)c) || (unsigned char)c >= 0x80; }
+
+static bool ContainsWord(const std::string& text, const std::string& word)
+{
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+    {
+        const size_t end = at + word.size();
+        if ((at == 0 || !IsWordByte(text[at - 1])) && (end == text.size() || !IsWordByte(text[end])))
+            return true;
+    }
+    return false;
+}
+
+bool IsGreeting(const std::string& lowerQuestion)
+{
+    return ContainsWord(lowerQuestion, "hello") || ContainsWord(lowerQuestion, "hi");
+}
+
 static std::string CodeOutputReply(const std::string& question, const std::string& dataContext)
 {
     const std::string q = Lowered(question);
-    if (q.find("hello") != std::string::npos || q.find("hi") != std::string::npos)
+    if (IsGreeting(q))
         return "Hello! I'm analyzing your data streams. " + dataContext +
                " I can help you understand what your data is telling us about your system.";
     if (q.find("how are you") != std::string::npos)
@@ -84,7 +103,7 @@ static std::string FallbackReply(const std::string& question, const std::string&
 {
     const std::string q = Lowered(question);
     auto has = [&](const char* key) { return q.find(key) != std::string::npos; };
-    if (has("hello") || has("hi"))
+    if (IsGreeting(q))
         return "Hello! I'm your AI assistant powered by advanced language models. " + dataContext +
                " I can help you analyze your sensor data, detect anomalies, and provide insights about your system. "
                "What would you like me to analyze?";

@@ -35,6 +35,10 @@ std::string BuildAnalysisPrompt(const std::string& question, const std::string& 
 // 20 bytes or carries "AI Analysis Result:".
 std::string FilterModelReply(const std::string& text, const std::string& question, const std::string& dataContext);
 
+// The reply tables' greeting test on a lower-cased question: "hello" or "hi" as
+// a whole word, so "this" or "which" is no greeting.
+bool IsGreeting(const std::string& lowerQuestion);
+
 class AIAnalysisEngine
 {
 public:

@@ -205,7 +205,7 @@ std::string CannedChatReply(const std::string& question, const std::string& cont
             c = (char)(c - 'A' + 'a');
     auto has = [&lower](const char* word) { return lower.find(word) != std::string::npos; };
 
-    if (has("hello") || has("hi"))
+    if (IsGreeting(lower))
         return "Hello! I'm your AI assistant. " + context +
                " Once you connect a serial device and start receiving data, I'll be able to help you analyze your "
                "data streams.";
@@ -657,7 +657,8 @@ void AIChatPanel::RestorePreviousModel(const ModelFileChoice& previous, const Mo
 
 void AIChatPanel::CheckModelSwitch()
 {
-    ReloadAISettingsQuietly();
+    // Every frame: one stat of the settings file and one of the chosen model's.
+    ReloadAISettingsIfChanged();
     const AIConfig config = GetAIConfig();
     ModelFileChoice want;
     want.id = config.modelId;
@@ -679,13 +680,17 @@ void AIChatPanel::CheckModelSwitch()
         return;
     }
     // A refused model is tried again once the user has chosen or downloaded a model.
-    const bool refusalLifted = loadRefused.load() && ReadModelLoadMarker().empty();
-    if (want == tried && !refusalLifted)
+    std::error_code error;
+    if (want == tried && !(loadRefused.load() && !std::filesystem::exists(ModelLoadMarkerPath(), error)))
         return;
     if (want.file.exists && !ModelFileSettled(want))
         return;
 
     const bool newChoice = want.id != tried.id || want.path != tried.path;
+    // Another model than the one the chat ran is a switch, also when its file
+    // only appeared after the switch to it failed; the same model's changed
+    // file is a reload. A chat that never ran one goes by the last try.
+    const bool switching = loaded.id >= 0 ? want.id != loaded.id || want.path != loaded.path : newChoice;
     if (!want.file.exists || want.file.size == 0)
     {
         RecordTried(want);
@@ -708,12 +713,12 @@ void AIChatPanel::CheckModelSwitch()
     const ModelLoadResult load = LoadModel(want.id);
     if (load.ready)
     {
-        AddReadyMessage(newChoice ? SwitchedText : ReloadedText);
+        AddReadyMessage(switching ? SwitchedText : ReloadedText);
         return;
     }
     if (load.stopped)
         return;
-    AddMessage(newChoice ? SwitchFailedText : ReloadFailedText, false);
+    AddMessage(switching ? SwitchFailedText : ReloadFailedText, false);
     RestorePreviousModel(working ? loaded : ModelFileChoice(), load);
 }
 

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -213,6 +214,52 @@ void ReloadAISettingsQuietly()
     LoadAISettingsLocked(true);
 }
 
+// The settings file as ReloadAISettingsIfChanged last read it (guarded by AISettingsMutex).
+struct SettingsFileStamp
+{
+    std::string name;
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t modifiedNs = 0, changedNs = 0;
+    bool operator==(const SettingsFileStamp&) const = default;
+};
+static SettingsFileStamp LastReadStamp;
+static int64_t LastReadNs = 0;
+static bool LastReadValid = false;
+
+static int64_t Nanoseconds(const timespec& t) { return (int64_t)t.tv_sec * 1000000000 + t.tv_nsec; }
+
+void ReloadAISettingsIfChanged()
+{
+    std::lock_guard<std::mutex> lock(AISettingsMutex);
+    SettingsFileStamp stamp;
+    stamp.name = aiSettingsFileName;
+    struct stat info;
+    if (::stat(aiSettingsFileName.c_str(), &info) == 0)
+    {
+        stamp.exists = true;
+        stamp.device = info.st_dev;
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+        stamp.modifiedNs = Nanoseconds(info.st_mtim);
+        stamp.changedNs = Nanoseconds(info.st_ctim);
+    }
+    // A file rewritten in place within one tick of the file system's clock keeps
+    // its stamp: one written less than a second before the last read is read again.
+    const bool settled = !stamp.exists || stamp.modifiedNs + 1000000000 < LastReadNs;
+    if (aiSettingsLoaded && LastReadValid && stamp == LastReadStamp && settled)
+        return;
+    aiSettingsLoaded = false;
+    LoadAISettingsLocked(true);
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    LastReadStamp = stamp;
+    LastReadNs = Nanoseconds(now);
+    LastReadValid = true;
+}
+
 bool IsAIEnabled()
 {
     std::lock_guard<std::mutex> lock(AISettingsMutex);
@@ -270,16 +317,20 @@ int32_t GetSelectedModel()
     return selectedModel;
 }
 
+// A value set here is read back from the file on the next check, saved or not,
+// as every check used to read the file.
 void SetSelectedModel(int32_t model)
 {
     std::lock_guard<std::mutex> lock(AISettingsMutex);
     selectedModel = model;
+    LastReadValid = false;
 }
 
 void SetAIEnabled(bool enabled)
 {
     std::lock_guard<std::mutex> lock(AISettingsMutex);
     aiEnabled = enabled;
+    LastReadValid = false;
 }
 
 std::string ModelLoadMarkerPath()

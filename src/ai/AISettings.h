@@ -41,6 +41,9 @@ void SaveAISettings();
 // The last save failed; cleared by the next save that succeeds.
 bool AISettingsSaveFailed();
 void ReloadAISettingsQuietly();
+// ReloadAISettingsQuietly when the file may have changed since the last read: one
+// stat when it has not. The chat's switch check calls it every frame.
+void ReloadAISettingsIfChanged();
 bool IsAIEnabled();
 AIConfig GetAIConfig();
 

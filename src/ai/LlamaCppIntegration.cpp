@@ -451,13 +451,20 @@ std::string LlamaCppIntegration::GenerateCompletion(const LlamaPrompt& prompt, i
         }
         logits.assign(row, row + n_vocab);
 
-        // Each occurrence among the last 64 generated tokens divides once more.
+        // Each occurrence among the last 64 generated tokens penalises once more.
+        // A negative logit is multiplied, not divided: dividing would move it up
+        // towards zero and make the repeated token likelier.
         const size_t recent = std::min<size_t>(64, generatedTokens.size());
         for (size_t k = 0; k < recent; k++)
         {
             const llama_token id = generatedTokens[generatedTokens.size() - 1 - k];
-            if (id >= 0 && id < n_vocab)
-                logits[(size_t)id] /= config.repeat_penalty;
+            if (id < 0 || id >= n_vocab)
+                continue;
+            float& logit = logits[(size_t)id];
+            if (logit > 0.0f)
+                logit /= config.repeat_penalty;
+            else
+                logit *= config.repeat_penalty;
         }
 
         // The first of equal maxima wins; a NaN never replaces an earlier value.

@@ -6,7 +6,8 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -372,9 +373,22 @@ std::string TemporaryDownloadPath(const std::string& outputPath)
     return outputPath + ".download-" + std::to_string(getpid()) + "-" + std::to_string(++sequence);
 }
 
-// Temporary files of this model left by a program that ended mid-download
-// (killed, or a power cut). Those of running programs, this one included, stay.
-static void RemoveInterruptedDownloads(const std::string& outputPath)
+// Locks fd's file for as long as fd stays open. A file that no longer has the
+// name path (a cleanup removed it before the lock was taken) is not ours: false.
+static bool LockAsNamed(int fd, const std::string& path, int operation)
+{
+    while (flock(fd, operation) != 0)
+        if (errno != EINTR)
+            return false;
+    struct stat opened, named;
+    return fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
+// A temporary file is left over when no process holds its lock: its download
+// was killed, crashed or lost its machine. A pid in the name could be reused by
+// now, or belong to another pid namespace; the lock goes with its holder.
+static void RemoveInterruptedDownloadsOf(const std::string& outputPath)
 {
     namespace fs = std::filesystem;
     const fs::path target(outputPath);
@@ -385,12 +399,30 @@ static void RemoveInterruptedDownloads(const std::string& outputPath)
         const std::string name = it->path().filename().string();
         if (name.compare(0, prefix.size(), prefix) != 0)
             continue;
-        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (pid <= 0 || pid == (long)getpid() || kill((pid_t)pid, 0) == 0 || errno != ESRCH)
+        const std::string path = it->path().string();
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
             continue;
-        std::error_code remove_error;
-        if (fs::remove(it->path(), remove_error))
-            std::cout << "Removed an interrupted download: " << it->path().string() << std::endl;
+        struct stat info;
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && LockAsNamed(fd, path, LOCK_EX | LOCK_NB) &&
+            unlink(path.c_str()) == 0)
+            std::cout << "Removed an interrupted download: " << path << std::endl;
+        close(fd);
+    }
+}
+
+void RemoveInterruptedDownloads(const std::string& outputPath)
+{
+    if (!outputPath.empty())
+    {
+        RemoveInterruptedDownloadsOf(outputPath);
+        return;
+    }
+    for (int id = 0; id <= 2; id++)
+    {
+        const std::string path = ModelLocalPath(id);
+        if (!path.empty())
+            RemoveInterruptedDownloadsOf(path);
     }
 }
 
@@ -411,6 +443,7 @@ struct DownloadSink
     FILE* file = nullptr;
     CURL* curl = nullptr;
     std::atomic<int64_t>* announcedBytes = nullptr;
+    int* lockFd = nullptr;
 };
 
 static size_t WriteToFile(char* data, size_t size, size_t count, void* user)
@@ -423,10 +456,27 @@ static size_t WriteToFile(char* data, size_t size, size_t count, void* user)
         if (sink->announcedBytes &&
             curl_easy_getinfo(sink->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0)
             sink->announcedBytes->store((int64_t)length);
-        const int fd = open(sink->path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        // Locked before any data goes in. A cleanup of another instance that
+        // removed the new file before the lock was taken leaves the name free
+        // again: made anew.
+        int fd = -1;
+        for (int attempt = 0; fd < 0 && attempt < 10; attempt++)
+        {
+            fd = open(sink->path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd < 0)
+                return 0;
+            if (!LockAsNamed(fd, *sink->path, LOCK_EX))
+            {
+                close(fd);
+                fd = -1;
+            }
+        }
         if (fd < 0)
             return 0;
-        sink->file = fdopen(fd, "wb");
+        // The lock stays with this second descriptor after the file is closed,
+        // until the file is put in place or removed.
+        *sink->lockFd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        sink->file = *sink->lockFd >= 0 ? fdopen(fd, "wb") : nullptr;
         if (!sink->file)
         {
             close(fd);
@@ -456,6 +506,7 @@ void RunDownloadCommand(DownloadCommand& command, int& resultCode, std::atomic<b
     DownloadSink sink;
     sink.path = &command.outputPath;
     sink.announcedBytes = announcedBytes;
+    sink.lockFd = &command.lockFd;
     char error[CURL_ERROR_SIZE] = {};
     if (CURL* curl = curl_easy_init())
     {
@@ -539,6 +590,7 @@ bool ModelManager::DownloadFile(const std::string& url, const std::string& outpu
     }
     std::cout << "Target directory verified: " << dir.string() << std::endl;
     RemoveInterruptedDownloads(outputPath);
+    RemoveInterruptedDownloads();
     if (progress)
     {
         progress(0);
@@ -618,6 +670,16 @@ bool ModelManager::DownloadFile(const std::string& url, const std::string& outpu
 
     worker.join();
     std::cout << "Download thread finished with result code: " << result_code << std::endl;
+    // The temporary file stays locked until it is renamed or removed below.
+    struct LockHolder
+    {
+        int fd;
+        ~LockHolder()
+        {
+            if (fd >= 0)
+                close(fd);
+        }
+    } lock_holder{command.lockFd};
 
     // Every failure removes the temporary file, and only it.
     auto fail = [&](const std::string& line, const std::string& reason) {

@@ -59,6 +59,10 @@ struct DownloadCommand
     std::string outputPath;
     std::function<bool()> cancelled;
     std::string error;
+    // The output file, open and locked for as long as the download owns it; the
+    // caller closes it once the file is put in place or removed. -1 when no
+    // file was created.
+    int lockFd = -1;
 };
 // resultCode is the transfer's result (0 for success). announcedBytes, when
 // given, receives the size the server announces for the body (set before the
@@ -70,5 +74,12 @@ void RunDownloadCommand(DownloadCommand& command, int& resultCode, std::atomic<b
 uint64_t ExpectedDownloadSize(const std::string& url, const std::string& outputPath);
 
 // The temporary file a download of outputPath writes: beside it, named after it,
-// this process and a sequence number, so no two downloads share one.
+// this process and a sequence number, so no two downloads share one. The
+// download holds an flock on it while it owns it; the lock dies with the process.
 std::string TemporaryDownloadPath(const std::string& outputPath);
+
+// Removes the temporary download files that no process holds any more (a
+// download killed or crashed half-way) beside outputPath, or beside every model
+// of the catalogue when it is empty. Run at start and before every download;
+// a download running in this or another instance keeps its lock and its file.
+void RemoveInterruptedDownloads(const std::string& outputPath = std::string());

@@ -205,19 +205,27 @@ static std::string ModelsDirectory()
     return (cwd / "application" / "ai" / "models").string();
 }
 
+std::string ModelLocalPath(int id)
+{
+    if (id < 0 || id > 2)
+        return std::string();
+    const std::string models_dir = ModelsDirectory();
+    if (models_dir.empty())
+        return std::string();
+    return models_dir + "/" + Catalogue[id].subDir + "/" + Catalogue[id].localFile;
+}
+
 ModelInfo ModelManager::BuildModelInfo(int id)
 {
     ModelInfo info;
     info.id = id;
-    const std::string models_dir = ModelsDirectory();
     if (id >= 0 && id <= 2)
     {
         const CatalogueRow& row = Catalogue[id];
         info.name = row.name;
         info.description = row.description;
         info.downloadUrl = GetModelHostUrl() + "/" + row.owner + "/" + row.repository + "/resolve/main/" + row.file;
-        if (!models_dir.empty())
-            info.localPath = models_dir + "/" + row.subDir + "/" + row.localFile;
+        info.localPath = ModelLocalPath(id);
         info.expectedSizeMB = row.expectedSizeMB;
         info.contextSize = row.contextSize;
         info.batchSize = row.batchSize;
@@ -277,9 +285,6 @@ bool ModelManager::IsModelDownloaded(int id) const
     return IsModelFileDownloaded(it->second.localPath, it->second.expectedSizeMB);
 }
 
-std::string AIConfig::GetModelPath(int modelId) const
-{
-    ModelManager manager;
-    auto it = manager.modelCatalogue.find(modelId);
-    return it != manager.modelCatalogue.end() ? it->second.localPath : std::string();
-}
+// The path alone: the chat asks it every frame, and a whole catalogue would
+// measure the memory and open every model file.
+std::string AIConfig::GetModelPath(int modelId) const { return ModelLocalPath(modelId); }

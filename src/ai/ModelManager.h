@@ -67,6 +67,11 @@ bool ParseMemInfo(const std::string& text, uint64_t& totalBytes, uint64_t& avail
 // The processor's name from the text of /proc/cpuinfo; empty when it has none.
 std::string ParseCpuName(const std::string& cpuinfo);
 
+// The local path of catalogue model id, as its record has it: empty for an id
+// outside the catalogue or when the working directory cannot be read. Opens no
+// file and measures nothing.
+std::string ModelLocalPath(int id);
+
 // The downloaded test: the file holds more than 80 % of the expected MiB.
 bool IsModelFileDownloaded(const std::string& localPath, uint64_t expectedSizeMB);
 

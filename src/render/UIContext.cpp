@@ -145,6 +145,9 @@ int UIContext::Init(nwindow::IWindow* owner)
 
     LoadBackgroundImage();
 
+    // A model download killed half-way left its temporary file, up to a model's size.
+    RemoveInterruptedDownloads();
+
     std::cout << "UI context initialized successfully" << std::endl;
     return RenderSuccess;
 }

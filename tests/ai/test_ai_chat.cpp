@@ -80,7 +80,9 @@ TEST(AIChatPanel, CannedRepliesByKeyword)
                   "data streams.");
     const std::string hello = CannedChatReply("hello", NoData);
     EXPECT_EQ(CannedChatReply("HELLO", NoData), hello);
-    EXPECT_EQ(CannedChatReply("What is this?", NoData), hello); // "hi" inside "this"
+    // Greetings count as whole words only: not the "hi" inside this or which.
+    EXPECT_EQ(CannedChatReply("Hi, machine!", NoData), hello);
+    EXPECT_EQ(CannedChatReply("Which is this?", NoData).rfind("I understand your question: \"Which is this?\"", 0), 0u);
     EXPECT_EQ(CannedChatReply("How are you", NoData),
               "I'm ready to help! " + NoData +
                   " Connect a serial device to start receiving data, and I'll be able to provide real-time analysis.");

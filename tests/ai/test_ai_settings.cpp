@@ -227,6 +227,23 @@ TEST_F(AISettingsTest, EditsReachOnlyThroughTheQuietReRead)
     EXPECT_EQ(selectedModel, 2);
     // std::cout is untouched by the quiet re-read.
     EXPECT_TRUE(std::cout.good());
+
+    // The chat's per-frame check reads the file only when its stat changed. An
+    // old file is not read again: a value set in memory alone stays.
+    Write("ai_model=0\nai_enabled=true\n");
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    ReloadAISettingsIfChanged();
+    EXPECT_EQ(selectedModel, 0);
+    selectedModel = 2;
+    ReloadAISettingsIfChanged();
+    EXPECT_EQ(selectedModel, 2);
+    // Rewritten in place with the same size, twice within one clock tick: both seen.
+    Write("ai_model=1\nai_enabled=true\n");
+    ReloadAISettingsIfChanged();
+    EXPECT_EQ(selectedModel, 1);
+    Write("ai_model=0\nai_enabled=true\n");
+    ReloadAISettingsIfChanged();
+    EXPECT_EQ(selectedModel, 0);
 }
 
 TEST_F(AISettingsTest, FailedSaveKeepsTheValuesInMemory)

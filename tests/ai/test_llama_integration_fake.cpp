@@ -351,7 +351,8 @@ TEST(LlamaCppIntegrationFake, RepetitionPenaltyAppliedPerOccurrence)
         for (size_t k = 0; k < s->servedRows.size(); k++)
             EXPECT_EQ(*s->servedRows[k], s->servedLogits[k]);
     }
-    // A negative logit divided by a penalty above 1 moves up towards zero.
+    // A negative logit is multiplied by the penalty: b, repeated, falls from
+    // -1.5 to -3 below a at -1, rather than rising to -0.75 above it.
     {
         auto s = Script();
         const int32_t n = s->VocabSize();
@@ -365,7 +366,7 @@ TEST(LlamaCppIntegrationFake, RepetitionPenaltyAppliedPerOccurrence)
         c.repeat_penalty = 2.0f;
         auto llama = Ready(s, c);
         CaptureStdout();
-        EXPECT_EQ(llama->GenerateCompletion("q", 2), "bb");
+        EXPECT_EQ(llama->GenerateCompletion("q", 2), "ba");
         GetCapturedStdout();
     }
     // Only the last 64 generated tokens count: x leads again once its one use

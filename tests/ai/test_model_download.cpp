@@ -13,6 +13,9 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 using testing::internal::CaptureStdout;
@@ -179,6 +182,57 @@ TEST_F(ModelDownloadTest, FailuresReportThePartsMessages)
     GetCapturedStdout();
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Failed to create directory: "), std::string::npos);
     EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(ModelDownloadTest, InterruptedDownloadsGoAndRunningOnesStay)
+{
+    // Model 0's temporary file is left by a killed download: nothing holds it.
+    // Model 2's is being written by another process, which holds its lock.
+    const std::string dead = ModelLocalPath(0) + ".download-1-1";
+    const std::string live = ModelLocalPath(2) + ".download-2-1";
+    for (const std::string& path : {dead, live})
+    {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path) << "GGUF part";
+    }
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        const int fd = open(live.c_str(), O_RDONLY);
+        char c = flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+        if (write(ready[1], &c, 1) == 1 && read(release[0], &c, 1) >= 0)
+            _exit(0);
+        _exit(1);
+    }
+    char locked = 0;
+    ASSERT_EQ(read(ready[0], &locked, 1), 1);
+    ASSERT_EQ(locked, 'y');
+
+    // A download of model 1 first removes what no process holds, for every model.
+    ModelManager m;
+    HttpRoute route;
+    route.bodySize = 2 * MiB;
+    server.AddRoute(m.GetModelInfo(1).downloadUrl.substr(server.BaseUrl().size()), route);
+    CaptureStdout();
+    EXPECT_TRUE(m.DownloadModel(1, nullptr));
+    const std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("Removed an interrupted download: " + dead), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live));
+
+    // Once that process has ended, the cleanup at start takes its file too.
+    ASSERT_EQ(write(release[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    CaptureStdout();
+    RemoveInterruptedDownloads();
+    GetCapturedStdout();
+    EXPECT_FALSE(fs::exists(live));
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        close(fd);
 }
 
 TEST_F(ModelDownloadTest, ExpectedSizesFollowThePatterns)
