@@ -324,7 +324,9 @@ void HandleByte(uint8_t byte, size_t channel_count)
     }
     if (line_end)
     {
-        FinishLine(channel_count);
+        // An empty line adds nothing and ends no run of over-long lines.
+        if (LineLength > 0)
+            FinishLine(channel_count);
         return;
     }
     if (++LineLength > MaxSerialLineLength)

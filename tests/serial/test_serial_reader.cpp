@@ -157,7 +157,7 @@ TEST_F(SerialReaderTest, LongLinesAreParsedWholeAndOverlongOnesDropped)
     testing::internal::CaptureStderr();
     Feed("5,");
     for (int i = 0; i < 5; i++)
-        Feed(std::string(3000, '6'));
+        Feed(std::string(3000, '6') + (i == 2 ? "\r\n" : "")); // two over-long lines in a row
     Feed(",7\r\n8,9,10\r\n");
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "Warning: Dropped a serial line longer than 4096 bytes (no line end received)\n");
