@@ -66,6 +66,30 @@ struct Figures
     double cpuSeconds = 0.0;
 };
 
+// A CSV file of this run's own, in a folder made for it: nobody else can
+// have created it or be reading it. Removed with its folder at the end.
+struct PrivateCsv
+{
+    std::string folder;
+    std::string path;
+    explicit PrivateCsv(const char* name)
+    {
+        char tmpl[] = "/tmp/bench_serial_reader.XXXXXX";
+        if (mkdtemp(tmpl))
+        {
+            folder = tmpl;
+            path = folder + "/" + name;
+        }
+    }
+    ~PrivateCsv()
+    {
+        if (folder.empty())
+            return;
+        std::remove(path.c_str());
+        rmdir(folder.c_str());
+    }
+};
+
 double ThreadCpuSeconds(pthread_t thread)
 {
     clockid_t clock;
@@ -168,9 +192,12 @@ void PrintTimes(const char* what, std::vector<double> ms)
 // after the lock is released, as the step does; the whole step counts them.
 void MeasureLockHold(bool recording)
 {
-    const std::string csv = "/tmp/bench_serial_reader_step.csv";
-    if (recording && !StartCsvRecording(csv, {"a", "b", "c"}))
+    PrivateCsv csv("step.csv");
+    if (recording && (csv.folder.empty() || !StartCsvRecording(csv.path, {"a", "b", "c"})))
+    {
+        fprintf(stderr, "Error: cannot record to a private temporary file\n");
         return;
+    }
     SetMaxPointsPerChannel(MaxPointsLimit);
     {
         std::lock_guard<std::mutex> lock(ChannelDataMutex);
@@ -202,10 +229,7 @@ void MeasureLockHold(bool recording)
         ChannelHistories.clear();
     }
     if (recording)
-    {
         StopCsvRecording();
-        std::remove(csv.c_str());
-    }
     printf("One reader step of %zu bytes (%zu lines) into a full store of %d points, 3 channels, %zu steps, %s:\n",
            MaxSerialBytesPerStep, MaxSerialBytesPerStep / LineBytes, MaxPointsLimit, holds.size(),
            recording ? "recording" : "not recording");
@@ -290,9 +314,12 @@ int main(int argc, char** argv)
     }
 
     // The program's reader records every row it takes.
-    const std::string csv = "/tmp/bench_serial_reader_run.csv";
-    if (!StartCsvRecording(csv, {"seq", "check", "digit"}))
+    PrivateCsv csv("run.csv");
+    if (csv.folder.empty() || !StartCsvRecording(csv.path, {"seq", "check", "digit"}))
+    {
+        fprintf(stderr, "Error: cannot record to a private temporary file\n");
         return 1;
+    }
 
     Figures mended, unmended;
     std::atomic<bool> unmendedRunning{true};
@@ -348,8 +375,7 @@ int main(int argc, char** argv)
     unmendedThread.join();
     follower.Poll(mended);
     StopCsvRecording();
-    const CsvFigures recorded = CheckCsv(csv);
-    std::remove(csv.c_str());
+    const CsvFigures recorded = CheckCsv(csv.path);
     SetSerialPortOpen(false);
     CloseSerialPort();
     platform::CloseSerialDevice(unmendedFd);

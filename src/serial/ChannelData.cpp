@@ -39,7 +39,7 @@ void GetChannelDataSnapshot(std::vector<float>& times, std::vector<std::vector<f
 void AppendSample(const std::vector<float>& values, float time)
 {
     AppendSampleUntrimmed(values, time);
-    TrimChannelData();
+    TrimChannelData(GetMaxPointsPerChannel());
 }
 
 void AppendSampleUntrimmed(const std::vector<float>& values, float time)
@@ -50,9 +50,9 @@ void AppendSampleUntrimmed(const std::vector<float>& values, float time)
     SamplesAppended++;
 }
 
-void TrimChannelData()
+void TrimChannelData(int max_points)
 {
-    const size_t max = (size_t)std::max(0, GetMaxPointsPerChannel());
+    const size_t max = (size_t)std::max(0, max_points);
     size_t excess = SampleTimes.size() > max ? SampleTimes.size() - max : 0;
     for (const std::vector<float>& history : ChannelHistories)
         if (history.size() > max)

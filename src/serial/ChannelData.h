@@ -37,4 +37,4 @@ void AppendSample(const std::vector<float>& values, float time);
 // trims once at its end: one erase from the front per step, not per line, and
 // the store is back within the limit before the lock is released.
 void AppendSampleUntrimmed(const std::vector<float>& values, float time);
-void TrimChannelData();
+void TrimChannelData(int max_points);

@@ -77,6 +77,22 @@ static void AppendValue(std::string& out, float value)
     out.append(6 - decimals, '0');
 }
 
+// A number the device sent, from its double: the shortest decimal that reads
+// back as that double, with six decimals at least, so 16777217 stays
+// 16777217.000000 and 0.1234567 keeps its seventh decimal.
+static void AppendExact(std::string& out, double value)
+{
+    char text[400]; // the longest double in fixed notation fits
+    const std::to_chars_result r = std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed);
+    const char* point = std::find(text, r.ptr, '.');
+    const size_t decimals = point == r.ptr ? 0 : (size_t)(r.ptr - point - 1);
+    out.append(text, r.ptr);
+    if (point == r.ptr)
+        out += '.';
+    if (decimals < 6)
+        out.append(6 - decimals, '0');
+}
+
 CsvRecorder::~CsvRecorder() { Stop(); }
 
 // Suffixes tried for a name that is taken and must not be replaced.
@@ -150,6 +166,7 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     rowsRefused = 0;
     pendingRows.clear();
     pendingValues.clear();
+    pendingExact.clear();
     timeOffset = 0.0;
 
     std::string header = "Timestamp";
@@ -240,9 +257,10 @@ void CsvRecorder::CloseFile()
     rowsRefused = 0;
     pendingRows.clear();
     pendingValues.clear();
+    pendingExact.clear();
 }
 
-bool CsvRecorder::AddRow(double time, const std::vector<float>& values)
+bool CsvRecorder::AddRow(double time, const std::vector<float>& values, const std::vector<double>* exact)
 {
     if (!recording || file < 0)
         return false;
@@ -260,10 +278,13 @@ bool CsvRecorder::AddRow(double time, const std::vector<float>& values)
     {
         pendingRows.push_back({time + timeOffset, pendingValues.size(), values.size()});
         pendingValues.insert(pendingValues.end(), values.begin(), values.end());
+        for (size_t i = 0; i < values.size(); i++)
+            pendingExact.push_back(exact && i < exact->size() ? (*exact)[i] : NAN);
     }
     catch (const std::exception& e)
     {
         pendingValues.resize(pendingRows.back().firstValue);
+        pendingExact.resize(std::min(pendingExact.size(), pendingRows.back().firstValue));
         pendingRows.pop_back();
         ReportError(std::string("Error writing to CSV file: ") + e.what());
         return false;
@@ -287,7 +308,11 @@ bool CsvRecorder::WritePendingRows()
             for (size_t i = 0; i < row.valueCount; i++)
             {
                 rowText += ',';
-                AppendValue(rowText, pendingValues[row.firstValue + i]);
+                const double exact = pendingExact[row.firstValue + i];
+                if (std::isnan(exact))
+                    AppendValue(rowText, pendingValues[row.firstValue + i]);
+                else
+                    AppendExact(rowText, exact);
             }
             rowText += CsvLineEnd;
         }
@@ -300,6 +325,7 @@ bool CsvRecorder::WritePendingRows()
     rowsWritten += written;
     pendingRows.clear();
     pendingValues.clear();
+    pendingExact.clear();
     if (!reason.empty())
     {
         EndRecording(reason);
@@ -311,13 +337,19 @@ bool CsvRecorder::WritePendingRows()
 bool CsvRecorder::WriteRow(double time, const std::vector<float>& values)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return AddRow(time, values) && WritePendingRows();
+    return AddRow(time, values, nullptr) && WritePendingRows();
 }
 
 bool CsvRecorder::QueueRow(double time, const std::vector<float>& values)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return AddRow(time, values);
+    return AddRow(time, values, nullptr);
+}
+
+bool CsvRecorder::QueueRow(double time, const std::vector<float>& values, const std::vector<double>& exact)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return AddRow(time, values, &exact);
 }
 
 void CsvRecorder::FlushRows()
@@ -391,6 +423,11 @@ void StopCsvRecording() { CsvRecorderInstance.Stop(); }
 bool WriteCsvRow(double time, const std::vector<float>& values) { return CsvRecorderInstance.WriteRow(time, values); }
 
 bool QueueCsvRow(double time, const std::vector<float>& values) { return CsvRecorderInstance.QueueRow(time, values); }
+
+bool QueueCsvRow(double time, const std::vector<float>& values, const std::vector<double>& exact)
+{
+    return CsvRecorderInstance.QueueRow(time, values, exact);
+}
 
 void FlushCsvRows() { CsvRecorderInstance.FlushRows(); }
 

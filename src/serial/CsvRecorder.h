@@ -22,6 +22,9 @@ public:
     // Takes the row for the next FlushRows (or WriteRow, or Stop): the reader
     // queues a step's rows and writes them together.
     bool QueueRow(double time, const std::vector<float>& values);
+    // The same, each value recorded as exact[i], the number the device sent;
+    // a NaN there records values[i] as the store holds it (a filled channel).
+    bool QueueRow(double time, const std::vector<float>& values, const std::vector<double>& exact);
     void FlushRows();
     // The sample time base restarted from 0 (the port was closed) after
     // reaching `reached` seconds: a recording that holds rows goes on from
@@ -37,7 +40,7 @@ public:
 
 private:
     // Queues the row; false (and nothing queued) when it is refused.
-    bool AddRow(double time, const std::vector<float>& values);
+    bool AddRow(double time, const std::vector<float>& values, const std::vector<double>* exact);
     // Formats and writes the queued rows, ending the recording when they
     // cannot be written.
     bool WritePendingRows();
@@ -70,8 +73,9 @@ private:
     };
     std::vector<PendingRow> pendingRows;
     std::vector<float> pendingValues;
-    std::string rowText;     // the rows being written, kept to reuse its storage
-    double timeOffset = 0.0; // added to every row's time: the time bases before a restart
+    std::vector<double> pendingExact; // beside pendingValues; NaN: record the float
+    std::string rowText;              // the rows being written, kept to reuse its storage
+    double timeOffset = 0.0;          // added to every row's time: the time bases before a restart
 };
 
 extern CsvRecorder CsvRecorderInstance;
@@ -81,6 +85,7 @@ bool StartCsvRecording(const std::string& file_name, const std::vector<std::stri
 void StopCsvRecording();
 bool WriteCsvRow(double time, const std::vector<float>& values);
 bool QueueCsvRow(double time, const std::vector<float>& values);
+bool QueueCsvRow(double time, const std::vector<float>& values, const std::vector<double>& exact);
 void FlushCsvRows();
 void RestartCsvTimeBase(double reached);
 bool IsCsvRecording();

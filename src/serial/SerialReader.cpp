@@ -5,11 +5,11 @@
 #include "serial/SerialPort.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <locale.h>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,18 +33,32 @@ int64_t SteadyNowNs()
 }
 
 RingBuffer SerialRingBuffer;
+// Synchronised: a line end has been seen since the open (or since a line was
+// dropped), so the bytes that follow start a line.
 bool LineSynced = false;
-// The field's digits, "-" and "."; a blank after a digit or "." is kept as
-// one space, so "1 2" is told from "12".
+// The bytes of the field being read.
 std::string TokenBuffer;
-// The row of the current line, filled field by field: a dropped field keeps
-// its place, and its channel is filled as a missing one.
-std::vector<float> RowValues;
-size_t LineFieldCount = 0;
-bool LineIsSample = false;         // a channel got a number; with no channels, a field did
+// The line's fields as read, whatever the channel count: the row is fitted to
+// the count only at the line end, so a change of the count in the middle of a
+// line never leaves a channel without the number the line carried.
+struct LineField
+{
+    bool accepted;
+    float value;  // for the store
+    double exact; // the number as the device wrote it, for the recording
+};
+std::vector<LineField> LineFields;
+bool LineHasNumber = false;        // some field of the line, kept or not, held a number
+bool LineInvalid = false;          // a NUL or a byte of 0x80 and above arrived in the line
 size_t LineLength = 0;             // bytes of the current line so far
 bool OverlongLineReported = false; // one message per run of over-long lines
 uint64_t LineSession = 0;          // the port opening the bytes of the current line came from
+// The row being appended: the store's floats, and the numbers for the recording
+// (NaN for a filled channel, recorded from its float as the store holds it).
+std::vector<float> RowValues;
+std::vector<double> RowExact;
+// The point limit, read once a step: the fills and the trim of one step agree.
+int StepMaxPoints = 0;
 int64_t AcquisitionStartTime = SteadyNowNs();
 int64_t PauseStartTime = 0;
 double PausedSeconds = 0.0;
@@ -69,13 +83,14 @@ void EmptyRing() { SerialRingBuffer = RingBuffer{}; }
 void ClearLine()
 {
     TokenBuffer.clear();
-    LineFieldCount = 0;
-    LineIsSample = false;
+    LineFields.clear();
+    LineHasNumber = false;
+    LineInvalid = false;
     LineLength = 0;
 }
 
 // The bytes parsed so far belong to no line that can still be completed: the
-// next line starts after the next LF.
+// next line starts after the next line end.
 void DropUnfinishedLine()
 {
     EmptyRing();
@@ -117,64 +132,102 @@ void ReportInvalidByte(uint8_t byte)
     Report("Invalid character received: " + std::to_string((int)(int8_t)byte));
 }
 
-// Bytes of 0x80 and above are reported and never stored. The caller never
-// passes more bytes than the ring has room for.
+// Bytes of 0x80 and above are reported and stored as a NUL, which spoils
+// the line they arrived in. The caller never passes more bytes than the ring
+// has room for.
 void StoreReceivedBytes(const uint8_t* bytes, size_t count)
 {
     for (size_t i = 0; i < count; i++)
     {
-        if (bytes[i] >= 0x80)
+        uint8_t byte = bytes[i];
+        if (byte >= 0x80)
         {
-            ReportInvalidByte(bytes[i]);
-            continue;
+            ReportInvalidByte(byte);
+            byte = 0;
         }
-        SerialRingBuffer.bytes[SerialRingBuffer.head] = bytes[i];
+        SerialRingBuffer.bytes[SerialRingBuffer.head] = byte;
         SerialRingBuffer.head = (SerialRingBuffer.head + 1) % SerialRingCapacity;
         SerialRingBuffer.count++;
     }
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// The decimal separator is the full stop whatever the process locale says.
-locale_t CLocale()
+size_t SkipBlanks(const std::string& s, size_t i)
 {
-    static locale_t c_locale = newlocale(LC_ALL_MASK, "C", (locale_t)0);
-    return c_locale;
+    while (i < s.size() && IsBlank(s[i]))
+        i++;
+    return i;
 }
 
-bool FieldAccepted(float& value)
+size_t SkipDigits(const std::string& s, size_t i)
 {
-    const std::string& token = TokenBuffer;
-    if (token.empty())
-        return false;
-    size_t digits = 0, points = 0, minus = 0;
-    bool blank = false;
-    for (size_t i = 0; i < token.size(); i++)
-    {
-        // More of the number after a blank: two numbers, not one.
-        if (token[i] == ' ')
-            blank = true;
-        else if (blank)
-            return false;
-        else if (IsDigit(token[i]))
-            digits++;
-        else if (token[i] == '.')
-            points++;
-        else if (token[i] == '-')
-        {
-            minus++;
-            if (i != 0)
-                return false;
-        }
-    }
-    if (digits == 0 || points > 1 || minus > 1)
-        return false;
+    while (i < s.size() && IsDigit(s[i]))
+        i++;
+    return i;
+}
 
-    errno = 0;
-    char* end = nullptr;
-    value = strtof_l(token.c_str(), &end, CLocale());
-    return errno != ERANGE && end != token.c_str();
+// A field is an optional label (starting with a letter, ending with the first
+// ":" or "="), one number (sign, digits with at most one ".", an optional
+// exponent) and an optional unit without digits; blanks may stand between
+// them. "A1:300" is 300, "23.5C" is 23.5; "ch1", "v1.0", "0x3f", "12:30" and
+// "1-2" hold a digit that is no number's: the field is dropped, as one without
+// a number is. A number beyond the float's range is dropped too.
+bool FieldAccepted(const std::string& field, float& value, double& exact)
+{
+    size_t i = SkipBlanks(field, 0);
+    if (i < field.size() && IsLetter(field[i]))
+    {
+        const size_t end = field.find_first_of(":=", i);
+        if (end == std::string::npos)
+            return false;
+        i = SkipBlanks(field, end + 1);
+    }
+    size_t number = i;
+    if (i < field.size() && field[i] == '+')
+        number = ++i; // from_chars takes no plus sign
+    else if (i < field.size() && field[i] == '-')
+        i++;
+    const size_t digits = i;
+    const size_t int_digits = SkipDigits(field, i) - i;
+    i += int_digits;
+    size_t frac_digits = 0;
+    if (i < field.size() && field[i] == '.')
+    {
+        frac_digits = SkipDigits(field, i + 1) - (i + 1);
+        i += 1 + frac_digits;
+    }
+    if (int_digits + frac_digits == 0)
+        return false;
+    if (i < field.size() && (field[i] == 'e' || field[i] == 'E'))
+    {
+        size_t e = i + 1;
+        if (e < field.size() && (field[e] == '+' || field[e] == '-'))
+            e++;
+        if (e < field.size() && IsDigit(field[e]))
+            i = SkipDigits(field, e);
+    }
+    const size_t number_end = i;
+    // "0x..." is hexadecimal, not a 0 with a unit.
+    if (i < field.size() && (field[i] == 'x' || field[i] == 'X') && field.find_first_not_of('0', digits) >= number_end)
+        return false;
+    for (; i < field.size(); i++)
+        if (IsDigit(field[i]))
+            return false;
+
+    // Both conversions read exactly the number; the full stop is the separator whatever the locale.
+    const char* first = field.data() + number;
+    const char* last = field.data() + number_end;
+    const std::from_chars_result f = std::from_chars(first, last, value);
+    const std::from_chars_result d = std::from_chars(first, last, exact);
+    // Too large or too small for a float (below its normal range, as std::stof
+    // tells a range error): dropped.
+    if (f.ec != std::errc() || d.ec != std::errc() || f.ptr != last ||
+        (exact != 0.0 && std::fabs(exact) < std::numeric_limits<float>::min()))
+        return false;
+    return true;
 }
 
 // Seconds since the time origin, pauses left out.
@@ -185,53 +238,61 @@ double SampleTime(int64_t now) { return (double)(now - AcquisitionStartTime) / 1
 // that are no longer kept.
 float FillValue(size_t channel)
 {
-    return GetMaxPointsPerChannel() > 0 && channel < ChannelHistories.size() && !ChannelHistories[channel].empty()
+    return StepMaxPoints > 0 && channel < ChannelHistories.size() && !ChannelHistories[channel].empty()
                ? ChannelHistories[channel].back()
                : 0.0f;
 }
 
-// Accepts a field of digits with at most one "." and at most one "-", which
-// must come first, and converts it as std::stof would; a range error drops it.
-// A dropped field still takes its channel's place; extra fields are dropped.
-void ApplyFieldRule(size_t channel_count)
+// Ends the field at "," or at the line end. Fields beyond those that any
+// channel count can use are only checked for a number.
+void EndField(size_t channel_count)
 {
-    float value = 0.0f;
-    const bool accepted = FieldAccepted(value);
-    if (LineFieldCount < channel_count)
-        RowValues[LineFieldCount] = accepted ? value : FillValue(LineFieldCount);
-    if (accepted && (LineFieldCount < channel_count || channel_count == 0))
-        LineIsSample = true;
-    LineFieldCount++;
+    LineField field{};
+    field.accepted = FieldAccepted(TokenBuffer, field.value, field.exact);
+    LineHasNumber = LineHasNumber || field.accepted;
+    if (LineFields.size() < std::max<size_t>(MaxChannelCount, channel_count))
+        LineFields.push_back(field);
     TokenBuffer.clear();
 }
 
+// The line is fitted to the channel count of this step: field i is channel i,
+// a dropped or missing field's channel is filled, extra fields are dropped.
 void FinishLine(size_t channel_count)
 {
-    ApplyFieldRule(channel_count);
-    LineSynced = false;
+    EndField(channel_count);
     OverlongLineReported = false;
-    // A banner, a blank line, a column header or an error text is no sample.
-    if (!LineIsSample)
+    // A banner, a blank line, a column header, an error text or a line that
+    // carried invalid bytes is no sample.
+    bool sample = channel_count == 0 && LineHasNumber;
+    for (size_t i = 0; i < channel_count && i < LineFields.size(); i++)
+        sample = sample || LineFields[i].accepted;
+    if (!sample || LineInvalid)
     {
         ClearLine();
         return;
     }
-    for (size_t i = LineFieldCount; i < channel_count; i++)
-        RowValues[i] = FillValue(i);
+    RowValues.resize(channel_count);
+    RowExact.resize(channel_count);
+    for (size_t i = 0; i < channel_count; i++)
+    {
+        const bool kept = i < LineFields.size() && LineFields[i].accepted;
+        RowValues[i] = kept ? LineFields[i].value : FillValue(i);
+        RowExact[i] = kept ? LineFields[i].exact : NAN;
+    }
 
     const double t = SampleTime(SteadyNowNs());
     AppendSampleUntrimmed(RowValues, (float)t);
     RowsAppended = true;
     // Queued only while recording (asked under the recorder's own lock); the
     // step's rows reach the file together once the step is done.
-    QueueCsvRow(t, RowValues);
+    QueueCsvRow(t, RowValues, RowExact);
     ClearLine();
 }
 
 void TrimAfterAppends()
 {
     if (RowsAppended)
-        TrimChannelData();
+        TrimChannelData(StepMaxPoints);
     RowsAppended = false;
 }
 
@@ -242,25 +303,30 @@ void DropOverlongLine()
     if (!OverlongLineReported)
     {
         Report("Warning: Dropped a serial line longer than " + std::to_string(MaxSerialLineLength) +
-               " bytes (no CR received)");
+               " bytes (no line end received)");
         OverlongLineReported = true;
     }
 }
 
+// CR LF, LF, CR and LF CR each end a line; the empty line between a CR and
+// an LF adds nothing.
 void HandleByte(uint8_t byte, size_t channel_count)
 {
+    const bool line_end = byte == '\r' || byte == '\n';
     if (!LineSynced)
     {
-        if (byte == '\n')
+        if (line_end)
         {
             LineSynced = true;
             ClearLine();
         }
         return;
     }
-    if (byte == '\r')
+    if (line_end)
     {
-        FinishLine(channel_count);
+        // An empty line adds nothing and ends no run of over-long lines.
+        if (LineLength > 0)
+            FinishLine(channel_count);
         return;
     }
     if (++LineLength > MaxSerialLineLength)
@@ -269,18 +335,16 @@ void HandleByte(uint8_t byte, size_t channel_count)
         return;
     }
     if (byte == ',')
-        ApplyFieldRule(channel_count);
-    else if (IsDigit((char)byte) || byte == '-' || byte == '.')
+        EndField(channel_count);
+    else if (byte == 0)
+        LineInvalid = true;
+    else
         TokenBuffer.push_back((char)byte);
-    else if ((byte == ' ' || byte == '\t') && !TokenBuffer.empty() &&
-             (IsDigit(TokenBuffer.back()) || TokenBuffer.back() == '.'))
-        TokenBuffer.push_back(' ');
 }
 
 // Every byte in the ring is parsed, every complete line becomes a sample.
 void ParseRing(size_t channel_count)
 {
-    RowValues.resize(channel_count);
     while (SerialRingBuffer.count > 0)
     {
         const uint8_t byte = SerialRingBuffer.bytes[SerialRingBuffer.tail];
@@ -294,6 +358,7 @@ void ParseRing(size_t channel_count)
 void ParseSerialBytes(const uint8_t* bytes, size_t count)
 {
     const size_t channel_count = ChannelHistories.size();
+    StepMaxPoints = GetMaxPointsPerChannel();
     StartInvalidReportSecond(SteadyNowNs());
     while (count > 0)
     {
@@ -340,6 +405,7 @@ void ClearStore()
 void ProcessSerialInputLocked()
 {
     StartInvalidReportSecond(SteadyNowNs());
+    StepMaxPoints = GetMaxPointsPerChannel();
 
     // Channel fit.
     const int n = GetChannelCount();

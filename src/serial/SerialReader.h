@@ -18,7 +18,7 @@ void StopSerialThread();
 void ProcessSerialInput();
 
 constexpr size_t SerialRingCapacity = 256;
-// A line (bytes between the LF that synchronises and its CR) longer than this
+// A line (the bytes between two line ends) longer than this
 // is dropped, with one message on standard error.
 constexpr size_t MaxSerialLineLength = 4096;
 // Bytes one step handles at most; the rest waits in the driver for the next step.

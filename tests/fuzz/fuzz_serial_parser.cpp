@@ -17,26 +17,36 @@ namespace
 {
 using Row = std::vector<float>;
 
-// A field is kept if, of its digits, "-" and ".", there is a digit, at most
-// one "." and at most one "-" that comes first, and nothing of them follows a
-// blank after a digit or "."; it is converted as std::stof does, and dropped
-// when out of range.
+// A field is kept if it is: blanks, an optional label (a letter, then up to
+// the first ":" or "="), blanks, a number as strtod reads it in decimal, then
+// anything without a digit that is not the "x" of "0x"; it is converted as
+// std::stof does, and dropped when out of range.
 bool FieldValue(const std::string& field, float& value)
 {
-    std::string kept;
-    for (char c : field)
-        if (std::string_view("0123456789-.").find(c) != std::string_view::npos)
-            kept += c;
-        else if ((c == ' ' || c == '\t') && !kept.empty() && kept.back() != '-')
-            kept += ' ';
-    const size_t points = std::count(kept.begin(), kept.end(), '.');
-    const size_t minus = std::count(kept.begin(), kept.end(), '-');
-    if (kept.find_first_of("0123456789") == std::string::npos || points > 1 || minus > 1 ||
-        (minus == 1 && kept[0] != '-') || kept.find_first_not_of(' ', kept.find(' ')) != std::string::npos)
+    std::string rest = field.substr(std::min(field.size(), field.find_first_not_of(" \t")));
+    if (!rest.empty() && isalpha((unsigned char)rest[0]))
+    {
+        const size_t end = rest.find_first_of(":=");
+        if (end == std::string::npos)
+            return false;
+        rest = rest.substr(end + 1);
+        rest = rest.substr(std::min(rest.size(), rest.find_first_not_of(" \t")));
+    }
+    if (rest.empty() || !strchr("+-.0123456789", rest[0]))
+        return false;
+    char* end = nullptr;
+    strtod(rest.c_str(), &end);
+    const std::string number = rest.substr(0, (size_t)(end - rest.c_str()));
+    const std::string unit = rest.substr(number.size());
+    if (number.find_first_of("0123456789") == std::string::npos ||
+        number.find_first_not_of("+-.0123456789eE") != std::string::npos ||
+        unit.find_first_of("0123456789") != std::string::npos ||
+        (!unit.empty() && (unit[0] == 'x' || unit[0] == 'X') &&
+         number.find_first_of("123456789.eE") == std::string::npos))
         return false;
     try
     {
-        value = std::stof(kept);
+        value = std::stof(number);
         return true;
     }
     catch (const std::out_of_range&)
@@ -45,39 +55,37 @@ bool FieldValue(const std::string& field, float& value)
     }
 }
 
-// Rows for the whole stream: a line runs from an LF to the next CR (later LFs
-// inside it count for nothing) and is dropped when longer than the limit;
-// bytes of 0x80 and above never reach the parser. Field n goes to channel n;
-// a dropped or missing field's channel repeats the newest stored value, or 0.
-std::vector<Row> ExpectedRows(std::string bytes, size_t channels, bool keeps_rows)
+// Rows for the whole stream: CR and LF each end a line, the bytes before the
+// first line end are skipped, and a line longer than the limit is dropped with
+// the rest up to the next line end. Bytes of 0x80 and above and NULs spoil
+// their line. Field n goes to channel n; a dropped or missing field's channel
+// repeats the newest stored value, or 0.
+std::vector<Row> ExpectedRows(const std::string& bytes, size_t channels, bool keeps_rows)
 {
-    std::erase_if(bytes, [](char c) { return (uint8_t)c >= 0x80; });
     std::vector<Row> rows;
-    size_t at = 0;
-    for (;;)
+    size_t at = bytes.find_first_of("\r\n");
+    while (at != std::string::npos)
     {
-        const size_t lf = bytes.find('\n', at);
-        if (lf == std::string::npos)
+        const size_t start = at + 1;
+        const size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string::npos)
             return rows;
-        const size_t cr = bytes.find('\r', lf + 1);
-        const size_t length = (cr == std::string::npos ? bytes.size() : cr) - (lf + 1);
-        if (length > MaxSerialLineLength)
-        {
-            at = lf + 1 + MaxSerialLineLength + 1; // the byte past the limit is spent
+        at = end;
+        std::string line = bytes.substr(start, end - start);
+        if (line.size() > MaxSerialLineLength)
             continue;
-        }
-        if (cr == std::string::npos)
-            return rows;
+        // A byte of 0x80 and above arrives as a NUL.
+        if (std::any_of(line.begin(), line.end(), [](char c) { return c == 0 || (uint8_t)c >= 0x80; }))
+            continue;
 
         Row row(channels, NAN); // NAN: no number for the channel yet
         bool number = false;
-        const std::string line = bytes.substr(lf + 1, length);
-        size_t start = 0;
+        size_t field_start = 0;
         for (size_t n = 0;; n++)
         {
-            const size_t comma = line.find(',', start);
+            const size_t comma = line.find(',', field_start);
             float value;
-            if (FieldValue(line.substr(start, comma - start), value))
+            if (FieldValue(line.substr(field_start, comma - field_start), value))
             {
                 number = true;
                 if (n < channels)
@@ -85,9 +93,8 @@ std::vector<Row> ExpectedRows(std::string bytes, size_t channels, bool keeps_row
             }
             if (comma == std::string::npos)
                 break;
-            start = comma + 1;
+            field_start = comma + 1;
         }
-        at = cr + 1;
         // A line that gives no channel a number (with no channels: that holds none) makes no row.
         if (channels > 0 ? std::all_of(row.begin(), row.end(), [](float v) { return std::isnan(v); }) : !number)
             continue;
@@ -96,6 +103,7 @@ std::vector<Row> ExpectedRows(std::string bytes, size_t channels, bool keeps_row
                 row[i] = keeps_rows && !rows.empty() ? rows.back()[i] : 0.0f;
         rows.push_back(row);
     }
+    return rows;
 }
 
 bool SameValue(float a, float b) { return memcmp(&a, &b, sizeof a) == 0; }

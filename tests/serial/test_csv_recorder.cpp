@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -60,6 +61,19 @@ TEST(CsvRecorder, FormatAndCounts)
     EXPECT_FALSE(WriteCsvRow(1.0, {1.0f}));
     EXPECT_EQ(GetCsvRowCount(), 4u);
     StopCsvRecording(); // idle: nothing happens
+}
+
+TEST(CsvRecorder, ValuesAsTheDeviceSentThem)
+{
+    // The reader's numbers in double: six decimals at least, and every digit
+    // the double needs; NaN records the store's float, as a filled channel is.
+    CsvFile csv("exact.csv");
+    ASSERT_TRUE(StartCsvRecording(csv.name, {"a"}));
+    EXPECT_TRUE(QueueCsvRow(1.0, {16777216.0f, 123456792.0f, 1733760000.0f, 23.7f, 0.1234567f, 22.05f},
+                            {16777217.0, 123456789.5, 1733760001.0, 23.7, 0.1234567, NAN}));
+    StopCsvRecording();
+    EXPECT_EQ(ReadFile(csv.name), "Timestamp,a\r\n1.000000,16777217.000000,123456789.500000,1733760001.000000,"
+                                  "23.700000,0.1234567,22.050000\r\n");
 }
 
 TEST(CsvRecorder, RefusalsAndRestart)

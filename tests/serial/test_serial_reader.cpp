@@ -6,9 +6,9 @@
 #include <fstream>
 #include <sstream>
 
-TEST_F(SerialReaderTest, LinesNeedCrLfFramingAndFillMissingChannels)
+TEST_F(SerialReaderTest, LinesAreFramedAndMissingChannelsFilled)
 {
-    // The first line only finds the first LF.
+    // The first line only finds the first line end.
     Feed("1,2,3\r\n4,5,6\r\n");
     EXPECT_EQ(Stored(), (Rows{{4, 5, 6}}));
 
@@ -17,7 +17,7 @@ TEST_F(SerialReaderTest, LinesNeedCrLfFramingAndFillMissingChannels)
     Feed("1,x,3\r\n1.5e-3,22.0,5\r\n"); // a dropped field keeps its place, its channel filled
     // No number for any channel, no row: a banner, a blank line, a header, an error text.
     Feed("Booting...\r\n\r\nTime,Temp,Step\r\nERROR: no sensor\r\n,,\r\n");
-    EXPECT_EQ(Stored(), (Rows{{4, 5, 6}, {7, 8, 6}, {7, 8, 9}, {1, 8, 3}, {1, 22, 5}}));
+    EXPECT_EQ(Stored(), (Rows{{4, 5, 6}, {7, 8, 6}, {7, 8, 9}, {1, 8, 3}, {0.0015f, 22, 5}}));
 
     // Several lines in one read each become a row of their own, in order.
     Feed("11,12,13\r\n14,15,16\r\n17,18,19\r\n");
@@ -30,72 +30,68 @@ TEST_F(SerialReaderTest, LinesNeedCrLfFramingAndFillMissingChannels)
         EXPECT_LE(times[k - 1], times[k]);
 }
 
-TEST_F(SerialReaderTest, LineEndsOtherThanCrLf)
+TEST_F(SerialReaderTest, EveryCommonLineEndEndsALine)
 {
-    // LF alone: after the first LF the line never ends, and later LFs are ignored.
-    Feed("1,2\n3,4\n5,6\n");
-    EXPECT_TRUE(Stored().empty());
-    Feed("\r");
-    EXPECT_EQ(Stored(), (Rows{{3, 45, 6}}));
-
-    // CR alone never synchronises.
-    Feed("1,2,3\r4,5,6\r");
-    EXPECT_EQ(Stored().size(), 1u);
-
-    // LF CR: the numbers pass unsynchronised; each LF CR ends an empty line, no row.
-    Feed("8,8,8\n\r9,9,9\n\r");
-    EXPECT_EQ(Stored(), (Rows{{3, 45, 6}}));
+    // LF, CR, LF CR and CR LF, mixed: each ends a line, an empty line adds
+    // nothing, and what comes before the first line end is skipped.
+    Feed("1,2\n3,4\n5,6\r7,8,9\n\r10,11,12\r\n\r\n13\r");
+    EXPECT_EQ(Stored(), (Rows{{3, 4, 0}, {5, 6, 0}, {7, 8, 9}, {10, 11, 12}, {13, 11, 12}}));
 }
 
 TEST_F(SerialReaderTest, FieldRule)
 {
     SetChannelCount(2);
     Feed("\n5,5\r\n");
-    struct Case
-    {
-        const char* field;
-        bool accepted;
-        float value;
-    };
-    const Case cases[] = {
-        {"", false, 0},        {"-", false, 0},
-        {".", false, 0},       {"1.2.3", false, 0},
-        {"--1", false, 0},     {"1-2", false, 0},
-        {"-.5", true, -0.5f},  {"5.", true, 5.0f},
-        {"+3", true, 3.0f},    {"1 2", false, 0},
-        {"12\t.5", false, 0},  {" 12 V", true, 12.0f},
-        {"- 5", true, -5.0f},  {"1e5", true, 15.0f},
-        {" +2 ", true, 2.0f},  {"abc", false, 0},
-        {"-0", true, -0.0f},   {"007", true, 7.0f},
-        {"3.25", true, 3.25f}, {"1234567890123456789012345678901234567890", false, 0}, // overflows a float
-    };
     // A field followed by 7: accepted, the row is (value, 7); dropped, its
-    // channel repeats its newest value.
-    for (const Case& c : cases)
+    // channel repeats its newest value. A label, a number with its exponent
+    // and a unit make a field; a digit that belongs to no number makes it malformed.
+    const std::pair<const char*, float> accepted[] = {
+        {"-.5", -0.5f},   {"5.", 5.0f},        {"+3", 3.0f},          {" 12 V", 12.0f},        {" +2 ", 2.0f},
+        {"-0", -0.0f},    {"007", 7.0f},       {"3.25", 3.25f},       {"temp:23.5", 23.5f},    {"T = 23.5", 23.5f},
+        {"23.5C", 23.5f}, {"45%", 45.0f},      {"A1:300", 300.0f},    {"sensor1:23.5", 23.5f}, {"T2=24.5", 24.5f},
+        {"1e5", 1e5f},    {"2.5E-3", 2.5e-3f}, {"1.5e3 mV", 1500.0f}, {"1e+06", 1e6f},         {"5e", 5.0f}};
+    // The last three are beyond a float's range.
+    std::vector<std::string> dropped = {
+        "",    "-",         ".",    "1.2.3",          "--1",        "1-2",  "1 2",      "12\t.5", "- 5",  "abc", "#5",
+        "ch1", "Channel 1", "v1.0", "MPU6050 Found!", "0x3fff0030", "0xee", "12:30:45", "1e39",   "1e-40"};
+    dropped.push_back(std::string(40, '9'));
+    for (const auto& [field, value] : accepted)
     {
-        SCOPED_TRACE(c.field);
-        Feed(std::string(c.field) + ",7\r\n");
-        const Rows rows = Stored();
-        ASSERT_GE(rows.size(), 2u);
-        const float kept = c.accepted ? c.value : rows[rows.size() - 2][0];
-        EXPECT_EQ(rows.back(), (std::vector<float>{kept, 7}));
+        SCOPED_TRACE(field);
+        Feed(std::string(field) + ",7\r\n");
+        EXPECT_EQ(Stored().back(), (std::vector<float>{value, 7}));
     }
+    for (const std::string& field : dropped)
+    {
+        SCOPED_TRACE(field);
+        Feed(field + ",7\r\n");
+        const Rows rows = Stored();
+        EXPECT_EQ(rows.back(), (std::vector<float>{rows[rows.size() - 2][0], 7}));
+    }
+
+    // Text lines with digits make no row; labelled values do.
+    SetChannelCount(3);
+    Feed("\nch1,ch2,ch3\r\nSensor v1.0 ready\r\nrst:0x1 (POWERON_RESET),boot:0x13 (SPI_FAST_FLASH_BOOT)\r\n"
+         "clk_drv:0x00,q_drv:0x00,d_drv:0x00\r\nMPU6050 Found!\r\nT1:23.5,T2:24.1,T3:25.0\r\n");
+    EXPECT_EQ(Stored(), (Rows{{23.5f, 24.1f, 25}}));
 }
 
 TEST_F(SerialReaderTest, HighBytesAreReportedAndDropped)
 {
+    // The line that carried them, or a NUL, is no sample; the next line is.
     testing::internal::CaptureStderr();
-    Feed("\n1\xC3"
-         "2,\x80"
-         "3,4\r\n");
+    const char bytes[] = "\n1\xC3"
+                         "2,\x80"
+                         "3,4\r\n17.5,18\0\r\n1,2,3\r\n";
+    Feed(std::string(bytes, sizeof(bytes) - 1));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Invalid character received: -61\nInvalid character received: -128\n");
-    EXPECT_EQ(Stored(), (Rows{{12, 3, 4}}));
+    EXPECT_EQ(Stored(), (Rows{{1, 2, 3}}));
 
     // A flood shows the first few of each second, and one count of the rest
     // once the second is over.
     testing::internal::CaptureStderr();
-    Feed(std::string(3000, '\xFF') + "5,6,7\r\n");
+    Feed(std::string(3000, '\xFF') + "\r\n5,6,7\r\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     ProcessSerialInput();
     std::istringstream lines(testing::internal::GetCapturedStderr());
@@ -125,10 +121,10 @@ TEST_F(SerialReaderTest, LongLinesAreParsedWholeAndOverlongOnesDropped)
     testing::internal::CaptureStderr();
     Feed("5,");
     for (int i = 0; i < 5; i++)
-        Feed(std::string(3000, '6'));
+        Feed(std::string(3000, '6') + (i == 2 ? "\r\n" : "")); // two over-long lines in a row
     Feed(",7\r\n8,9,10\r\n");
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "Warning: Dropped a serial line longer than 4096 bytes (no CR received)\n");
+    EXPECT_EQ(err, "Warning: Dropped a serial line longer than 4096 bytes (no line end received)\n");
     EXPECT_EQ(Stored(), (Rows{{1, 2, 3}, {8, 9, 10}}));
 
     // A later over-long line is reported again.
@@ -149,7 +145,7 @@ TEST_F(SerialReaderTest, LineLimitIsExact)
     for (size_t at = 0; at < bytes.size(); at += 2048)
         Feed(bytes.substr(at, 2048));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Warning: Dropped a serial line longer than 4096 bytes (no CR received)\n");
+              "Warning: Dropped a serial line longer than 4096 bytes (no line end received)\n");
     EXPECT_EQ(Stored(), (Rows{{1}, {3}}));
 }
 
@@ -171,6 +167,17 @@ TEST_F(SerialReaderTest, ChannelCountZeroAndChange)
     EXPECT_EQ(channels.size(), 2u);
     Feed("5,6\r\n");
     EXPECT_EQ(Stored(), (Rows{{5, 6}}));
+
+    // A line read across a change of the count keeps its own numbers, fitted at its end.
+    Feed("7,8");
+    SetChannelCount(3);
+    Feed(",9\r\n");
+    EXPECT_EQ(Stored(), (Rows{{7, 8, 9}}));
+    SetChannelCount(0);
+    Feed("4,5");
+    SetChannelCount(2);
+    Feed(",6\r\n");
+    EXPECT_EQ(Stored(), (Rows{{4, 5}}));
 }
 
 TEST_F(SerialReaderTest, ClosedPortClearsTheStoreOnce)
@@ -374,7 +381,7 @@ TEST_F(SerialReaderTest, RecordsEveryLineToCsv)
 {
     const std::string file = "reader_recording.csv";
     ASSERT_TRUE(StartCsvRecording(file, {"a", "b"}));
-    Feed("\n1,2,3\r\nReady\r\n\r\n-0.5,7\r\n");
+    Feed("\n1,2,3\r\nReady\r\n\r\n-0.5,16777217\r\n");
     EXPECT_EQ(GetCsvRowCount(), 2u);
     // Its time goes on across 0.2 s closed by the user, and 0.2 s from a device loss to another device.
     SetSerialPortOpen(false);
@@ -405,7 +412,8 @@ TEST_F(SerialReaderTest, RecordsEveryLineToCsv)
     EXPECT_EQ(header, "Timestamp,a,b\r");
     // Three values to a row (the channel count), with the CSV's own time.
     EXPECT_NE(row1.find(",1.000000,2.000000,3.000000\r"), std::string::npos) << row1;
-    EXPECT_NE(row2.find(",-0.500000,7.000000,3.000000\r"), std::string::npos) << row2;
+    // The numbers as sent (a float holds 16777216), the filled channel as stored.
+    EXPECT_NE(row2.find(",-0.500000,16777217.000000,3.000000\r"), std::string::npos) << row2;
     EXPECT_GE(std::stod(row3) - std::stod(row2), 0.2);
     EXPECT_GE(std::stod(row4) - std::stod(row3), 0.2);
     EXPECT_LT(store_time, std::stod(row4) - 0.4); // the store's time restarted at the opening
