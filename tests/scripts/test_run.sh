@@ -81,7 +81,7 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
     touch "$TOP/src/app/main.cpp"
     "$TOP/scripts/run" >"$work/out1" 2>&1 &
     first=$!
-    check "the first launcher did not build" within 60 grep -q "Building CXX" "$work/out1"
+    check "the first launcher did not build" within 60 grep -qs "Building CXX" "$work/out1"
   fi
   "$TOP/scripts/run" >"$work/out" 2>"$work/err" &
   launcher=$!
