@@ -23,7 +23,7 @@ check() { # message, command...
   checks=$((checks + 1))
   local message=$1
   shift
-  "$@" || fail "$message"
+  "$@" || { fail "$message"; return 1; }
 }
 # Waits up to the limit (seconds) for a command to succeed.
 within() { # seconds, command...
@@ -90,7 +90,7 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
     build=$(pgrep -P $first)
     check "the first launcher's build is not its child" test -n "$build"
     kill $first
-    check "the first launcher did not end" within 60 dead $first
+    check "the first launcher did not end" within 60 dead $first || kill -9 $first
     check "the first launcher's build ran on" within 60 eval '! pgrep -s "$build" >/dev/null'
   fi
   case $case in
@@ -110,7 +110,7 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
       ;;
     *) kill $launcher ;;
   esac
-  check "scripts/run did not end" within 60 dead $launcher
+  check "scripts/run did not end" within 60 dead $launcher || kill -9 $launcher
   wait $launcher 2>/dev/null
   status=$?
   if [ "$case" = "-9 at start" ]; then
