@@ -8,9 +8,13 @@
 
 #include <atomic>
 #include <csignal>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 Application* ApplicationInstance = nullptr;
 
@@ -56,6 +60,31 @@ void InstallCloseSignalHandlers()
 }
 
 int CloseSignalReceived() { return CloseSignal.load(); }
+
+// A real file is made and removed: the mode bits do not tell (root passes them, a read-only
+// mount or a full disk does not).
+std::string FolderWriteError(const std::string& folder)
+{
+    std::string path = folder + "/.dravik-write-check-XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd == -1)
+        return std::strerror(errno);
+    close(fd);
+    unlink(path.c_str());
+    return std::string();
+}
+
+void WarnIfWorkingFolderCannotBeWritten()
+{
+    std::error_code ec;
+    const std::string folder = std::filesystem::current_path(ec).string();
+    const std::string error = ec ? ec.message() : FolderWriteError(folder);
+    if (!error.empty())
+        std::cerr << "Warning: the working folder " << folder << " cannot be written (" << error
+                  << "): the window layout, the assistant's settings, the terminal log, downloaded models and "
+                     "recordings named there will not be saved"
+                  << std::endl;
+}
 
 std::unique_ptr<nwindow::GLWindow> MakeWindow() { return std::make_unique<nwindow::GLWindow>(); }
 

@@ -29,6 +29,11 @@ void InstallCloseSignalHandlers();
 // The signal that asked for the close, 0 when none has.
 int CloseSignalReceived();
 
+// Empty when a file can be created in folder; otherwise the system's reason.
+std::string FolderWriteError(const std::string& folder);
+// Says once on standard error that the working folder cannot be written, and what is lost.
+void WarnIfWorkingFolderCannotBeWritten();
+
 // The window in its initial state: contexts created, nothing initialised.
 std::unique_ptr<nwindow::GLWindow> MakeWindow();
 

@@ -26,6 +26,7 @@ int main()
     // program, its recording or the save of its layout.
     std::signal(SIGPIPE, SIG_IGN);
     InstallCloseSignalHandlers();
+    WarnIfWorkingFolderCannotBeWritten();
 
     // The reader thread runs before and during the whole life of the window.
     std::thread reader(SerialThreadMain);

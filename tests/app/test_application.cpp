@@ -9,7 +9,9 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
@@ -125,6 +127,17 @@ TEST(Application, DestructorStopsTheRecording)
     delete app;
     EXPECT_FALSE(IsCsvRecording());
     EXPECT_EQ(ApplicationInstance, nullptr);
+}
+
+// A read-only folder gives the system's reason; a writable one is left as it was.
+TEST(Application, FolderWriteErrorTellsAReadOnlyFolder)
+{
+    EXPECT_EQ(FolderWriteError("/sys"), std::strerror(EROFS));
+    char folder[] = "/tmp/dravik-write.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    EXPECT_EQ(FolderWriteError(folder), "");
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    std::filesystem::remove(folder);
 }
 
 TEST(Application, EmptyNameGetsNoWindow)
