@@ -110,7 +110,7 @@ static std::string SuffixedFileName(const std::string& name, int n)
 // Creates a file that did not exist: the name itself, or the first free
 // suffixed name. O_EXCL claims a name in the same step that finds it free, so
 // nothing created between a check and the open is ever replaced.
-static int OpenNewFile(const std::string& file_name, std::string* used_name)
+static int OpenNewFile(const std::string& file_name, std::string* used_name, std::string* reason)
 {
     for (int n = 1; n <= MaxFileNameSuffix; n++)
     {
@@ -122,9 +122,67 @@ static int OpenNewFile(const std::string& file_name, std::string* used_name)
             return fd;
         }
         if (errno != EEXIST) // no folder, no permission: no suffix helps
+        {
+            *reason = strerror(errno);
             return -1;
+        }
     }
+    *reason = "no free name up to " + SuffixedFileName(file_name, MaxFileNameSuffix);
     return -1;
+}
+
+// What a name that is not a regular file names, for the message that refuses it.
+static const char* FileKind(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+// Opens the file to record to, replacing a regular file of that name. A
+// device, a FIFO or a directory is refused: O_NONBLOCK keeps the open of a
+// FIFO with no reader (or of a device) from blocking, and the type is checked
+// on the opened descriptor, so nothing can be swapped in between.
+static int OpenReplacing(const std::string& file_name, std::string* reason)
+{
+    const int fd = open(file_name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    struct stat info;
+    if (fd < 0)
+    {
+        const int error = errno;
+        // A FIFO with no reader fails with ENXIO, a directory with EISDIR:
+        // say what the name is rather than the open's errno.
+        if (stat(file_name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+            *reason = std::string("not a regular file (") + FileKind(info.st_mode) + ")";
+        else
+            *reason = strerror(error);
+        return -1;
+    }
+    if (fstat(fd, &info) != 0)
+        *reason = strerror(errno);
+    else if (!S_ISREG(info.st_mode))
+        *reason = std::string("not a regular file (") + FileKind(info.st_mode) + ")";
+    else if (ftruncate(fd, 0) != 0 || fcntl(fd, F_SETFL, 0) != 0)
+        *reason = strerror(errno);
+    else
+        return fd;
+    close(fd);
+    return -1;
+}
+
+// Said on standard error, and kept for the user until the next start.
+void CsvRecorder::StartFailed(const std::string& text)
+{
+    ReportError(text);
+    startError = text;
 }
 
 bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::string>& channel_names,
@@ -133,28 +191,29 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     std::lock_guard<std::mutex> lock(mutex);
     if (recording)
     {
-        ReportError("Error: CSV recording already in progress - stop current recording first");
+        StartFailed("Error: CSV recording already in progress - stop current recording first");
         return false;
     }
     stopReason.clear();
+    startError.clear();
     if (file_name.empty())
     {
-        ReportError("Error: CSV filename cannot be empty");
+        StartFailed("Error: CSV filename cannot be empty");
         return false;
     }
     if (channel_names.empty())
     {
-        ReportError("Error: Channel names vector cannot be empty");
+        StartFailed("Error: Channel names vector cannot be empty");
         return false;
     }
 
     // No stream buffer: a row reaches the file whole or not at all.
     std::string used_name = file_name;
-    file = replace_existing ? open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
-                            : OpenNewFile(file_name, &used_name);
+    std::string reason;
+    file = replace_existing ? OpenReplacing(file_name, &reason) : OpenNewFile(file_name, &used_name, &reason);
     if (file < 0)
     {
-        ReportError("Error: Failed to open CSV file: " + file_name);
+        StartFailed("Error: Failed to open CSV file: " + file_name + ": " + reason);
         return false;
     }
 
@@ -173,11 +232,11 @@ bool CsvRecorder::Start(const std::string& file_name, const std::vector<std::str
     for (const std::string& name : channel_names)
         header += "," + CsvField(name);
     uint64_t lines = 0;
-    const std::string reason = WriteLines(header + CsvLineEnd, &lines);
+    reason = WriteLines(header + CsvLineEnd, &lines);
     if (!reason.empty())
     {
         // Nothing of the recording reached the disk: it has not started.
-        ReportError("Error writing to CSV file: " + fileName + ": " + reason);
+        StartFailed("Error writing to CSV file: " + fileName + ": " + reason);
         CloseFile();
         return false;
     }
@@ -412,6 +471,12 @@ std::string CsvRecorder::GetStopReason()
     return stopReason;
 }
 
+std::string CsvRecorder::GetStartError()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return startError;
+}
+
 bool StartCsvRecording(const std::string& file_name, const std::vector<std::string>& channel_names,
                        bool replace_existing)
 {
@@ -442,6 +507,8 @@ uint64_t GetCsvRowCount() { return CsvRecorderInstance.GetRowCount(); }
 uint64_t GetCsvRefusedRowCount() { return CsvRecorderInstance.GetRefusedRowCount(); }
 
 std::string GetCsvStopReason() { return CsvRecorderInstance.GetStopReason(); }
+
+std::string GetCsvStartError() { return CsvRecorderInstance.GetStartError(); }
 
 std::string MakeTimestampedFileName(const std::string& prefix)
 {

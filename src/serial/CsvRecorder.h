@@ -37,6 +37,7 @@ public:
     uint64_t GetRowCount();
     uint64_t GetRefusedRowCount();
     std::string GetStopReason();
+    std::string GetStartError();
 
 private:
     // Queues the row; false (and nothing queued) when it is refused.
@@ -52,6 +53,7 @@ private:
     void FollowRename();
     void CloseFile();
     void EndRecording(const std::string& reason);
+    void StartFailed(const std::string& text);
 
     int file = -1; // the open CSV file while recording
     std::string fileName;
@@ -62,6 +64,7 @@ private:
     off_t fileEnd = 0;        // where the last whole line ends
     std::string openedPath;   // the file's absolute path as last seen, "" when unknown
     std::string stopReason;   // why a recording ended by itself; kept until the next start
+    std::string startError;   // why the last start failed, "" when it did not
     uint64_t rowsRefused = 0; // rows without values since the last row written; reported once a run
     // Rows queued and not yet written: formatted only when written, so the
     // reader's step (which queues under the data lock) stays short.
@@ -97,6 +100,9 @@ uint64_t GetCsvRefusedRowCount();
 // Why the last recording ended by itself (a row could not be written, the
 // file was deleted); "" when it did not or a new one has started.
 std::string GetCsvStopReason();
+// Why the last start failed (the message written to standard error, which
+// names the file and the reason); "" when it started.
+std::string GetCsvStartError();
 
 // prefix + "_" + local time as %Y%m%d_%H%M%S + ".csv"
 std::string MakeTimestampedFileName(const std::string& prefix);

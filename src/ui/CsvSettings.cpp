@@ -14,6 +14,8 @@ char CsvChannelNames[3][64] = {"Channel_1", "Channel_2", "Channel_3"};
 bool ShowCsvChannelNameEditor = false;
 
 static const char* const CsvFileNamePrefix = "dravik";
+// Why the last Start failed, as the recorder said it: the file and the reason.
+static std::string CsvStartError;
 
 std::vector<std::string> GetCsvChannelNames()
 {
@@ -35,7 +37,10 @@ static void StartRecordingFromSettings()
     if (StartCsvRecording(fileName, names, !UseTimestampedFileName))
         ImGui::OpenPopup("Recording Started");
     else
+    {
+        CsvStartError = GetCsvStartError();
         ImGui::OpenPopup("Recording Failed");
+    }
 }
 
 void CsvSettingsPage()
@@ -114,6 +119,8 @@ void CsvSettingsPage()
     if (ImGui::BeginPopupModal("Recording Failed", nullptr, ImGuiWindowFlags_AlwaysAutoResize))
     {
         ImGui::Text("Failed to start CSV recording!");
+        if (!CsvStartError.empty())
+            ImGui::TextUnformatted(CsvStartError.c_str());
         ImGui::Text("Check if the file can be created and is not in use.");
         if (ImGui::Button("OK", ImVec2(120, 0)))
             ImGui::CloseCurrentPopup();

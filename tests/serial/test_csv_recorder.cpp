@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace
 {
@@ -84,9 +89,10 @@ TEST(CsvRecorder, RefusalsAndRestart)
     EXPECT_FALSE(StartCsvRecording("", {}));
     EXPECT_FALSE(StartCsvRecording(first.name, {}));
     EXPECT_FALSE(StartCsvRecording("no-such-folder/x.csv", {"a"}));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: CSV filename cannot be empty\n"
-                                                      "Error: Channel names vector cannot be empty\n"
-                                                      "Error: Failed to open CSV file: no-such-folder/x.csv\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: CSV filename cannot be empty\n"
+              "Error: Channel names vector cannot be empty\n"
+              "Error: Failed to open CSV file: no-such-folder/x.csv: No such file or directory\n");
     EXPECT_FALSE(IsCsvRecording());
 
     ASSERT_TRUE(StartCsvRecording(first.name, {"a"}));
@@ -154,10 +160,12 @@ TEST(CsvRecorder, ARowThatCannotBeWrittenEndsTheRecordingAtTheLastWholeRow)
                                   "2.000000,1.000000\r\n3.000000,1.000000\r\n");
 
     // A header that cannot be written: the recording does not start.
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(StartCsvRecording("/dev/full", {"a"}));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Error writing to CSV file: /dev/full: No space left on device\n");
+    limit.rlim_cur = 5;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    EXPECT_FALSE(StartCsvRecording(csv.name, {"a"}));
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    EXPECT_EQ(GetCsvStartError(), "Error writing to CSV file: full.csv: File too large");
+    EXPECT_EQ(ReadFile(csv.name), "");
     EXPECT_FALSE(IsCsvRecording());
     EXPECT_EQ(GetCsvStopReason(), ""); // a new start clears the last reason
 
@@ -196,6 +204,51 @@ TEST(CsvRecorder, ARowThatCannotBeWrittenEndsTheRecordingAtTheLastWholeRow)
     EXPECT_EQ(GetCsvStopReason(), "");
     EXPECT_TRUE(WriteCsvRow(1.0, {1.0f}));
     EXPECT_EQ(GetCsvRowCount(), 1u);
+}
+
+TEST(CsvRecorder, ANameThatIsNoRegularFileIsRefusedWithoutBlocking)
+{
+    CsvFile fifo("pipe.csv"), target("target.csv"), link("link.csv");
+    ASSERT_EQ(mkfifo(fifo.name.c_str(), 0666), 0);
+    rmdir("folder.csv");
+    ASSERT_EQ(mkdir("folder.csv", 0777), 0);
+    // A FIFO with no reader would block the open for good: a hang ends as a failure.
+    std::atomic<bool> done{false};
+    bool started = true;
+    std::thread start([&] {
+        started = StartCsvRecording(fifo.name, {"a"});
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool in_time = done;
+    if (!in_time)
+        close(open(fifo.name.c_str(), O_RDONLY | O_NONBLOCK)); // lets the open go on
+    start.join();
+    EXPECT_TRUE(in_time) << "the open blocked";
+    EXPECT_FALSE(started);
+    EXPECT_EQ(GetCsvStartError(), "Error: Failed to open CSV file: pipe.csv: not a regular file (a FIFO)");
+
+    // With a reader too, and for a device (nothing written into it) or a directory.
+    const int reader = open(fifo.name.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_FALSE(StartCsvRecording(fifo.name, {"a"}));
+    char byte;
+    EXPECT_EQ(read(reader, &byte, 1), 0);
+    close(reader);
+    EXPECT_FALSE(StartCsvRecording("/dev/full", {"a"}));
+    EXPECT_EQ(GetCsvStartError(), "Error: Failed to open CSV file: /dev/full: not a regular file (a character device)");
+    EXPECT_FALSE(StartCsvRecording("folder.csv", {"a"}));
+    EXPECT_EQ(GetCsvStartError(), "Error: Failed to open CSV file: folder.csv: not a regular file (a directory)");
+    rmdir("folder.csv");
+    EXPECT_FALSE(IsCsvRecording());
+
+    // A link to a regular file records into that file, replacing it.
+    std::ofstream(target.name) << "old";
+    ASSERT_EQ(symlink(target.name.c_str(), link.name.c_str()), 0);
+    ASSERT_TRUE(StartCsvRecording(link.name, {"a"}));
+    EXPECT_EQ(GetCsvStartError(), "");
+    StopCsvRecording();
+    EXPECT_EQ(ReadFile(target.name), "Timestamp,a\r\n");
 }
 
 TEST(CsvRecorder, TimestampedFileName)

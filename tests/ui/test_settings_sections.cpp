@@ -421,6 +421,7 @@ TEST_F(SettingsSections, CsvRecordingThatCannotStartShowsTheFailurePopup)
     EXPECT_FALSE(IsCsvRecording());
     ui.RunFrames(1);
     EXPECT_TRUE(text.Contains("Failed to start CSV recording!")) << text.Last();
+    EXPECT_TRUE(text.Contains("Failed to open CSV file: missing/folder.csv: No such file or directory"));
     EXPECT_TRUE(text.Contains("Check if the file can be created and is not in use."));
     EXPECT_TRUE(text.Contains("Not recording"));
     ASSERT_TRUE(ClickItem(ui, WidgetId("Recording Failed", {"OK"})));
