@@ -131,20 +131,16 @@ static int OpenNewFile(const std::string& file_name, std::string* used_name, std
     return -1;
 }
 
-// What a name that is not a regular file names, for the message that refuses it.
-static const char* FileKind(mode_t mode)
+// Why a name that is not a regular file is refused.
+static std::string NotRegularFile(mode_t mode)
 {
-    if (S_ISDIR(mode))
-        return "a directory";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
+    const char* kind = S_ISDIR(mode)    ? "a directory"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                       : S_ISFIFO(mode) ? "a FIFO"
+                       : S_ISSOCK(mode) ? "a socket"
+                                        : "of another kind";
+    return std::string("not a regular file (") + kind + ")";
 }
 
 // Opens the file to record to, replacing a regular file of that name. A
@@ -153,15 +149,22 @@ static const char* FileKind(mode_t mode)
 // on the opened descriptor, so nothing can be swapped in between.
 static int OpenReplacing(const std::string& file_name, std::string* reason)
 {
-    const int fd = open(file_name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    // Refused before any open: opening a serial device raises its DTR line,
+    // which resets many boards.
     struct stat info;
+    if (stat(file_name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    {
+        *reason = NotRegularFile(info.st_mode);
+        return -1;
+    }
+    const int fd = open(file_name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0)
     {
         const int error = errno;
-        // A FIFO with no reader fails with ENXIO, a directory with EISDIR:
-        // say what the name is rather than the open's errno.
+        // Made a FIFO or a folder since the check: say what the name is
+        // rather than the open's errno (ENXIO, EISDIR).
         if (stat(file_name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-            *reason = std::string("not a regular file (") + FileKind(info.st_mode) + ")";
+            *reason = NotRegularFile(info.st_mode);
         else
             *reason = strerror(error);
         return -1;
@@ -169,7 +172,7 @@ static int OpenReplacing(const std::string& file_name, std::string* reason)
     if (fstat(fd, &info) != 0)
         *reason = strerror(errno);
     else if (!S_ISREG(info.st_mode))
-        *reason = std::string("not a regular file (") + FileKind(info.st_mode) + ")";
+        *reason = NotRegularFile(info.st_mode);
     else if (ftruncate(fd, 0) != 0 || fcntl(fd, F_SETFL, 0) != 0)
         *reason = strerror(errno);
     else
