@@ -77,7 +77,7 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
   [ "$case" = Ctrl+C ] && ln -s "$here" "$link" && cd "$link"
   if [ "$case" = build ]; then
     # A rebuild is due: a second launcher waits for the first one's build, and the first,
-    # killed while it builds, takes its build with it.
+    # killed with -9 while it builds, takes its build with it.
     touch "$TOP/src/app/main.cpp"
     "$TOP/scripts/run" >"$work/out1" 2>&1 &
     first=$!
@@ -89,7 +89,8 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
     check "the second launcher did not wait for the first one's build" within 60 grep -q "waiting for another build" "$work/err"
     build=$(pgrep -P $first)
     check "the first launcher's build is not its child" test -n "$build"
-    kill $first
+    # -9: none of the launcher's traps runs.
+    kill -9 $first
     check "the first launcher did not end" within 60 dead $first || kill -9 $first
     check "the first launcher's build ran on" within 60 eval '! pgrep -s "$build" >/dev/null'
   fi
