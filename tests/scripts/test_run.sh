@@ -41,8 +41,10 @@ check "no display" within 60 test -s "$work/display"
 export DISPLAY=:$(cat "$work/display")
 
 case=set-up
+touch "$work/before"
 check "set-up from $work did not reach the root" \
   eval '"$TOP/scripts/setup" 2>&1 | grep -q "^  g++ "'
+check "set-up rewrote files of the build root" test -z "$(find "$ROOT/etc" -newer "$work/before")"
 case=refused
 for folder in / /usr/lib; do
   check "$folder not refused" eval '! (cd "$folder" && "$TOP/scripts/run") >/dev/null 2>"$work/err" && grep -q "cannot work in $folder" "$work/err"'
