@@ -101,6 +101,8 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
     "-9 at start") check "the program's root did not start" within 300 found_root ;;
     *) check "the program did not draw" within 300 drew ;;
   esac
+  # The first launcher's build, killed in its link, left the link to the second.
+  [ "$case" = build ] && check "the first launcher's build ran on to its end" grep -q "Linking CXX executable" "$work/out"
   case $case in
     program) kill "$program" ;;
     -9 | "-9 at start") kill -9 $launcher ;;
