@@ -41,8 +41,10 @@ check "no display" within 60 test -s "$work/display"
 export DISPLAY=:$(cat "$work/display")
 
 case=set-up
+touch "$work/before"
 check "set-up from $work did not reach the root" \
   eval '"$TOP/scripts/setup" 2>&1 | grep -q "^  g++ "'
+check "set-up rewrote files of the build root" test -z "$(find "$ROOT/etc" -newer "$work/before")"
 case=refused
 for folder in / /usr/lib; do
   check "$folder not refused" eval '! (cd "$folder" && "$TOP/scripts/run") >/dev/null 2>"$work/err" && grep -q "cannot work in $folder" "$work/err"'
@@ -77,7 +79,7 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
   [ "$case" = Ctrl+C ] && ln -s "$here" "$link" && cd "$link"
   if [ "$case" = build ]; then
     # A rebuild is due: a second launcher waits for the first one's build, and the first,
-    # killed while it builds, takes its build with it.
+    # killed with -9 while it builds, takes its build with it.
     touch "$TOP/src/app/main.cpp"
     "$TOP/scripts/run" >"$work/out1" 2>&1 &
     first=$!
@@ -89,7 +91,8 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
     check "the second launcher did not wait for the first one's build" within 60 grep -q "waiting for another build" "$work/err"
     build=$(pgrep -P $first)
     check "the first launcher's build is not its child" test -n "$build"
-    kill $first
+    # -9: none of the launcher's traps runs.
+    kill -9 $first
     check "the first launcher did not end" within 60 dead $first || kill -9 $first
     check "the first launcher's build ran on" within 60 eval '! pgrep -s "$build" >/dev/null'
   fi
@@ -98,6 +101,8 @@ for case in launcher program -9 start Ctrl+C "-9 at start" build; do
     "-9 at start") check "the program's root did not start" within 300 found_root ;;
     *) check "the program did not draw" within 300 drew ;;
   esac
+  # The first launcher's build, killed in its link, left the link to the second.
+  [ "$case" = build ] && check "the first launcher's build ran on to its end" grep -q "Linking CXX executable" "$work/out"
   case $case in
     program) kill "$program" ;;
     -9 | "-9 at start") kill -9 $launcher ;;
