@@ -681,7 +681,8 @@ void AIChatPanel::CheckModelSwitch()
     }
     // A refused model is tried again once the user has chosen or downloaded a model.
     std::error_code error;
-    if (want == tried && !(loadRefused.load() && !std::filesystem::exists(ModelLoadMarkerPath(), error)))
+    const bool refusalLifted = loadRefused.load() && !std::filesystem::exists(ModelLoadMarkerPath(), error);
+    if (want == tried && !refusalLifted)
         return;
     if (want.file.exists && !ModelFileSettled(want))
         return;
